@@ -1,0 +1,70 @@
+#pragma once
+
+// The flat HID access API used by the whole tool. It follows hidapi's
+// conventions (-1 failure, 0 or a byte count success, null for a failed open)
+// and adds a split read so one thread can wait for reports from many devices.
+
+#include <cstddef>
+#include <cstdint>
+
+#ifdef _WIN32
+typedef void* hid_wait_handle; // a HANDLE (auto-reset event)
+#define HID_INVALID_WAIT_HANDLE ((hid_wait_handle)(intptr_t)-1)
+#else
+typedef int hid_wait_handle; // a file descriptor that polls readable
+#define HID_INVALID_WAIT_HANDLE (-1)
+#endif
+
+struct hid_device_info
+{
+    char* path;
+    unsigned short vendor_id;
+    unsigned short product_id;
+    wchar_t* serial_number;
+    unsigned short release_number;
+    wchar_t* manufacturer_string;
+    wchar_t* product_string;
+    unsigned short usage_page;
+    unsigned short usage;
+    int interface_number;
+    struct hid_device_info* next;
+};
+
+struct hid_device_;
+typedef struct hid_device_ hid_device;
+
+int hid_init(void);
+int hid_exit(void);
+
+hid_device_info* hid_enumerate(unsigned short vendor_id, unsigned short product_id);
+void hid_free_enumeration(hid_device_info* devs);
+
+hid_device* hid_open_path(const char* path);
+int hid_set_nonblocking(hid_device* dev, int nonblock);
+
+int hid_read(hid_device* dev, unsigned char* data, size_t length);
+int hid_read_timeout(hid_device* dev, unsigned char* data, size_t length, int milliseconds);
+
+// Starts a read unless one is outstanding; returns what becomes ready when a
+// report (or an error) is waiting. Collect it with hid_read_finish.
+hid_wait_handle hid_read_begin(hid_device* dev);
+// Collects the outstanding read without waiting: bytes copied, 0 while still
+// running or for an empty report, -1 when the device failed or went away.
+int hid_read_finish(hid_device* dev, unsigned char* data, size_t length);
+int hid_read_cancel(hid_device* dev);
+
+// Waits until any handle is ready; returns the lowest ready index, or -1 on
+// timeout or failure. A negative timeout waits without limit.
+int hid_wait_any(const hid_wait_handle* handles, size_t count, int timeout_ms);
+
+// Writes one output report (report ID in data[0]); waits at most
+// HID_WRITE_TIMEOUT_MS for the device to take it, then fails.
+int hid_write(hid_device* dev, const unsigned char* data, size_t length);
+
+int hid_get_product_string(hid_device* dev, wchar_t* string, size_t maxlen);
+int hid_get_serial_number_string(hid_device* dev, wchar_t* string, size_t maxlen);
+
+void hid_close(hid_device* dev);
+
+// Not part of the hidapi-style surface: how long hid_write may block.
+constexpr int HID_WRITE_TIMEOUT_MS = 1000;

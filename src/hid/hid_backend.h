@@ -1,0 +1,46 @@
+#pragma once
+
+// Internal to the HID layer: what every backend's open device provides.
+
+#include "hid.h"
+
+#include <mutex>
+#include <string>
+
+struct hid_device_
+{
+    virtual ~hid_device_() = default;
+
+    virtual hid_wait_handle readBegin() = 0;
+    virtual int readFinish(unsigned char* data, size_t length) = 0;
+    virtual int readTimeout(unsigned char* data, size_t length, int milliseconds) = 0;
+    virtual int readCancel() = 0;
+    virtual int write(const unsigned char* data, size_t length) = 0;
+    virtual int productString(wchar_t* string, size_t maxlen) = 0;
+    virtual int serialNumberString(wchar_t* string, size_t maxlen) = 0;
+
+    bool blocking = true;
+
+    // Both threads may record an error at about the same time (an unplug
+    // fails the read and a write together), so the text is guarded.
+    void recordError(const std::string& text)
+    {
+        std::lock_guard<std::mutex> guard(errorMutex);
+        lastError = text;
+    }
+
+private:
+    std::mutex errorMutex;
+    std::string lastError;
+};
+
+namespace orvhid {
+
+// Copies a UTF-8 text into a NUL-terminated wide buffer of maxlen characters.
+int copyWide(const std::string& utf8, wchar_t* out, size_t maxlen);
+// Decodes UTF-8 into a newly allocated wide string (free with delete[]).
+wchar_t* newWide(const std::string& utf8);
+// Newly allocated copy of a path (free with delete[]).
+char* newString(const std::string& text);
+
+} // namespace orvhid

@@ -1,0 +1,59 @@
+#include "Simulator.h"
+
+#include <cstdlib>
+#include <unistd.h>
+
+namespace orvsim {
+
+Simulator::Simulator(std::string busDir) : Simulator(std::move(busDir), false) {}
+
+Simulator::Simulator(std::string busDir, bool ownsDir) : dir(std::move(busDir)), ownsDir(ownsDir)
+{
+}
+
+std::unique_ptr<Simulator> Simulator::createPrivate()
+{
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/orv-sim-XXXXXX";
+    // Socket paths must stay short (sun_path), so fall back to /tmp.
+    if (pattern.size() > 60)
+        pattern = "/tmp/orv-sim-XXXXXX";
+    if (!::mkdtemp(pattern.data()))
+        return nullptr;
+    return std::unique_ptr<Simulator>(new Simulator(pattern, true));
+}
+
+Simulator::~Simulator()
+{
+    devices.clear(); // each device leaves the bus
+    if (ownsDir)
+        ::rmdir(dir.c_str());
+}
+
+SimWheelBase* Simulator::addWheelBase(const std::string& stem, double rateHz)
+{
+    auto device = std::make_unique<SimWheelBase>(dir, stem);
+    if (!device->plug())
+        return nullptr;
+    device->startStreaming(rateHz);
+    devices.push_back(std::move(device));
+    return static_cast<SimWheelBase*>(devices.back().get());
+}
+
+SimPedals* Simulator::addPedals(const std::string& stem, double rateHz)
+{
+    auto device = std::make_unique<SimPedals>(dir, stem);
+    if (!device->plug())
+        return nullptr;
+    device->startStreaming(rateHz);
+    devices.push_back(std::move(device));
+    return static_cast<SimPedals*>(devices.back().get());
+}
+
+void Simulator::addDefaultDevices()
+{
+    addWheelBase();
+    addPedals();
+}
+
+} // namespace orvsim

@@ -1,0 +1,156 @@
+#include "VhidEndpoint.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace orvsim {
+
+VhidEndpoint::VhidEndpoint(std::string busDir, std::string stem, VhidInfo info)
+    : sockPath_(busDir + "/" + stem + ".sock"), infoPath_(busDir + "/" + stem + ".info"),
+      info_(std::move(info))
+{
+}
+
+VhidEndpoint::~VhidEndpoint()
+{
+    unplug();
+}
+
+void VhidEndpoint::setReceiver(Receiver r)
+{
+    receiver = std::move(r);
+}
+
+bool VhidEndpoint::plug()
+{
+    if (plugged)
+        return true;
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    if (sockPath_.size() >= sizeof addr.sun_path)
+        return false;
+    std::memcpy(addr.sun_path, sockPath_.c_str(), sockPath_.size() + 1);
+
+    listenFd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (listenFd < 0)
+        return false;
+    ::unlink(sockPath_.c_str()); // a stale socket of an earlier run
+    if (::bind(listenFd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(listenFd, 16) != 0 || ::pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        ::close(listenFd);
+        listenFd = -1;
+        ::unlink(sockPath_.c_str());
+        return false;
+    }
+    plugged = true;
+    thread = std::thread([this] { serve(); });
+    // Announced last: whoever sees the .info can connect.
+    if (!writeFileAtomically(infoPath_, info_.format())) {
+        unplug();
+        return false;
+    }
+    return true;
+}
+
+void VhidEndpoint::unplug()
+{
+    if (!plugged)
+        return;
+    ::unlink(infoPath_.c_str());
+    plugged = false;
+    const char wake = 1;
+    (void)!::write(wakePipe[1], &wake, 1);
+    if (thread.joinable())
+        thread.join();
+    closeConnections();
+    ::close(listenFd);
+    listenFd = -1;
+    ::close(wakePipe[0]);
+    ::close(wakePipe[1]);
+    wakePipe[0] = wakePipe[1] = -1;
+    ::unlink(sockPath_.c_str());
+}
+
+void VhidEndpoint::closeConnections()
+{
+    std::lock_guard<std::mutex> guard(connectionsMutex);
+    for (int fd : connections)
+        ::close(fd);
+    connections.clear();
+}
+
+int VhidEndpoint::send(const uint8_t* data, size_t length)
+{
+    std::lock_guard<std::mutex> guard(connectionsMutex);
+    int reached = 0;
+    for (int fd : connections)
+        if (::send(fd, data, length, MSG_DONTWAIT | MSG_NOSIGNAL) >= 0)
+            ++reached;
+    return reached;
+}
+
+int VhidEndpoint::connectionCount() const
+{
+    std::lock_guard<std::mutex> guard(connectionsMutex);
+    return static_cast<int>(connections.size());
+}
+
+void VhidEndpoint::serve()
+{
+    std::vector<uint8_t> buffer(VhidMaxReportLength);
+    while (plugged) {
+        std::vector<pollfd> fds;
+        fds.push_back({wakePipe[0], POLLIN, 0});
+        fds.push_back({listenFd, POLLIN, 0});
+        {
+            std::lock_guard<std::mutex> guard(connectionsMutex);
+            for (int fd : connections)
+                fds.push_back({fd, POLLIN, 0});
+        }
+        if (::poll(fds.data(), fds.size(), -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        if (fds[0].revents)
+            break;
+        if (fds[1].revents & POLLIN) {
+            const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+            if (fd >= 0) {
+                std::lock_guard<std::mutex> guard(connectionsMutex);
+                connections.push_back(fd);
+            }
+        }
+        std::vector<int> closed;
+        for (size_t i = 2; i < fds.size(); ++i) {
+            if (!fds[i].revents)
+                continue;
+            const ssize_t r = ::recv(fds[i].fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
+            if (r > 0) {
+                if (receiver)
+                    receiver(std::vector<uint8_t>(buffer.begin(), buffer.begin() + r));
+            } else if (r == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+                // 0 with a hang-up is a closed connection; an empty message
+                // without one carries no report and is ignored.
+                if (r < 0 || (fds[i].revents & (POLLHUP | POLLERR)))
+                    closed.push_back(fds[i].fd);
+            }
+        }
+        if (!closed.empty()) {
+            std::lock_guard<std::mutex> guard(connectionsMutex);
+            for (int fd : closed) {
+                connections.erase(std::remove(connections.begin(), connections.end(), fd),
+                                  connections.end());
+                ::close(fd);
+            }
+        }
+    }
+}
+
+} // namespace orvsim

@@ -1,0 +1,188 @@
+#include "VhidInfo.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sstream>
+#include <unistd.h>
+
+namespace orvsim {
+
+namespace {
+
+constexpr size_t MaxInfoSize = 64 * 1024;
+
+bool parseNumber(const std::string& text, int base, long min, long max, long* out)
+{
+    if (text.empty() || text.size() > 20)
+        return false;
+    std::string digits = text;
+    if (base == 16 && digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X'))
+        digits = digits.substr(2);
+    if (digits.empty() || digits[0] == '-' || digits[0] == '+' || digits[0] == ' ')
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(digits.c_str(), &end, base);
+    if (errno != 0 || *end != '\0' || value < min || value > max)
+        return false;
+    *out = value;
+    return true;
+}
+
+std::string hex4(unsigned value)
+{
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "0x%04x", value & 0xffffu);
+    return buf;
+}
+
+} // namespace
+
+std::string VhidInfo::format() const
+{
+    std::ostringstream s;
+    s << "vendor_id=" << hex4(vendorId) << '\n'
+      << "product_id=" << hex4(productId) << '\n'
+      << "release=" << hex4(release) << '\n'
+      << "product=" << product << '\n'
+      << "manufacturer=" << manufacturer << '\n'
+      << "serial=" << serial << '\n'
+      << "interface=" << interfaceNumber << '\n'
+      << "usage_page=" << usagePage << '\n'
+      << "usage=" << usage << '\n'
+      << "input_report_length=" << inputReportLength << '\n'
+      << "output_report_length=" << outputReportLength << '\n';
+    return s.str();
+}
+
+bool VhidInfo::parse(const std::string& text, VhidInfo* out)
+{
+    VhidInfo info;
+    bool haveVendor = false;
+    bool haveProduct = false;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty())
+            continue;
+        const size_t eq = line.find('=');
+        if (eq == std::string::npos || eq == 0)
+            return false;
+        const std::string key = line.substr(0, eq);
+        const std::string value = line.substr(eq + 1);
+        // Strings must not carry a NUL: they become C strings on the tool side.
+        if (value.find('\0') != std::string::npos)
+            return false;
+        long n = 0;
+        if (key == "vendor_id") {
+            if (!parseNumber(value, 16, 0, 0xffff, &n))
+                return false;
+            info.vendorId = static_cast<uint16_t>(n);
+            haveVendor = true;
+        } else if (key == "product_id") {
+            if (!parseNumber(value, 16, 0, 0xffff, &n))
+                return false;
+            info.productId = static_cast<uint16_t>(n);
+            haveProduct = true;
+        } else if (key == "release") {
+            if (!parseNumber(value, 16, 0, 0xffff, &n))
+                return false;
+            info.release = static_cast<uint16_t>(n);
+        } else if (key == "product") {
+            info.product = value;
+        } else if (key == "manufacturer") {
+            info.manufacturer = value;
+        } else if (key == "serial") {
+            info.serial = value;
+        } else if (key == "interface") {
+            if (value == "-1")
+                info.interfaceNumber = -1;
+            else if (!parseNumber(value, 10, 0, 255, &n))
+                return false;
+            else
+                info.interfaceNumber = static_cast<int>(n);
+        } else if (key == "usage_page") {
+            if (!parseNumber(value, 10, 0, 0xffff, &n))
+                return false;
+            info.usagePage = static_cast<uint16_t>(n);
+        } else if (key == "usage") {
+            if (!parseNumber(value, 10, 0, 0xffff, &n))
+                return false;
+            info.usage = static_cast<uint16_t>(n);
+        } else if (key == "input_report_length") {
+            if (!parseNumber(value, 10, 1, VhidMaxReportLength, &n))
+                return false;
+            info.inputReportLength = static_cast<int>(n);
+        } else if (key == "output_report_length") {
+            if (!parseNumber(value, 10, 1, VhidMaxReportLength, &n))
+                return false;
+            info.outputReportLength = static_cast<int>(n);
+        }
+        // Unknown keys are left for newer writers.
+    }
+    if (!haveVendor || !haveProduct)
+        return false;
+    *out = info;
+    return true;
+}
+
+bool readSmallFile(const std::string& path, std::string* out)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return false;
+    std::string content;
+    char buf[4096];
+    bool ok = true;
+    for (;;) {
+        const ssize_t r = ::read(fd, buf, sizeof buf);
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            ok = false;
+            break;
+        }
+        if (r == 0)
+            break;
+        content.append(buf, static_cast<size_t>(r));
+        if (content.size() > MaxInfoSize) {
+            ok = false;
+            break;
+        }
+    }
+    ::close(fd);
+    if (ok)
+        *out = std::move(content);
+    return ok;
+}
+
+bool writeFileAtomically(const std::string& path, const std::string& content)
+{
+    const std::string tmp = path + ".tmp";
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t r = ::write(fd, content.data() + done, content.size() - done);
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            ::close(fd);
+            ::unlink(tmp.c_str());
+            return false;
+        }
+        done += static_cast<size_t>(r);
+    }
+    if (::close(fd) != 0 || ::rename(tmp.c_str(), path.c_str()) != 0) {
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace orvsim
