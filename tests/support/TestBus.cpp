@@ -1,0 +1,37 @@
+#include "TestBus.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTest>
+
+namespace {
+
+// Unix socket paths are limited to about 100 bytes; keep the bus short.
+QString busTemplate()
+{
+    const QString tmp = QDir::tempPath();
+    return (tmp.size() > 40 ? QStringLiteral("/tmp") : tmp) + QStringLiteral("/orv-bus-XXXXXX");
+}
+
+} // namespace
+
+TestBus::TestBus() : dir(busTemplate()) {}
+
+void TestBus::useAsBackend() const
+{
+    qputenv("ORV_HID_BACKEND", QByteArray("vhid:") + dir.path().toUtf8());
+}
+
+bool waitUntil(const std::function<bool()>& pred, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!pred()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QTest::qSleep(1);
+    }
+    return true;
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+// A private virtual HID bus for one test executable, and the little waits
+// the tests share.
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <string>
+
+class TestBus
+{
+public:
+    TestBus();
+
+    bool isValid() const { return dir.isValid(); }
+    QString path() const { return dir.path(); }
+    std::string stdPath() const { return dir.path().toStdString(); }
+    // Points the HID layer at this bus; call before hid_init.
+    void useAsBackend() const;
+
+private:
+    QTemporaryDir dir;
+};
+
+// Runs the event loop until pred() holds or timeoutMs passes.
+bool waitUntil(const std::function<bool()>& pred, int timeoutMs);
