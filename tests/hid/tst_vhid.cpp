@@ -1,0 +1,486 @@
+// The HID layer over the virtual HID bus: enumeration, the split read, the
+// multi-device wait, writes, and what it does with bad input.
+
+#include "hid/hid.h"
+#include "sim/VhidEndpoint.h"
+#include "support/TestBus.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTest>
+
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <vector>
+
+using orvsim::VhidEndpoint;
+using orvsim::VhidInfo;
+
+namespace {
+
+using Report = std::vector<uint8_t>;
+
+VhidInfo deviceInfo(uint16_t productId = 0xA355, const std::string& product = "Wheel Base")
+{
+    VhidInfo info;
+    info.vendorId = 0x0483;
+    info.productId = productId;
+    info.product = product;
+    info.serial = "S1";
+    return info;
+}
+
+struct EnumerationDeleter
+{
+    void operator()(hid_device_info* list) const { hid_free_enumeration(list); }
+};
+using Enumeration = std::unique_ptr<hid_device_info, EnumerationDeleter>;
+
+struct DeviceDeleter
+{
+    void operator()(hid_device* dev) const { hid_close(dev); }
+};
+using Device = std::unique_ptr<hid_device, DeviceDeleter>;
+
+int countEntries(const hid_device_info* list)
+{
+    int n = 0;
+    for (; list; list = list->next)
+        ++n;
+    return n;
+}
+
+Report numbered(uint8_t id, size_t size, uint8_t fill)
+{
+    Report r(size, fill);
+    if (size > 0)
+        r[0] = id;
+    return r;
+}
+
+// Waits until the device's read is ready, then collects it.
+int collect(hid_device* dev, unsigned char* buf, size_t length, int timeoutMs = 2000)
+{
+    const hid_wait_handle h = hid_read_begin(dev);
+    if (hid_wait_any(&h, 1, timeoutMs) != 0)
+        return -2;
+    return hid_read_finish(dev, buf, length);
+}
+
+// A device that accepts connections through the kernel's backlog but never
+// reads: what a hung device looks like to a writer.
+class DeafDevice
+{
+public:
+    explicit DeafDevice(const std::string& busDir)
+    {
+        sock = busDir + "/deaf.sock";
+        fd = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strncpy(addr.sun_path, sock.c_str(), sizeof addr.sun_path - 1);
+        ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        ::listen(fd, 4);
+        orvsim::writeFileAtomically(busDir + "/deaf.info", deviceInfo().format());
+    }
+    ~DeafDevice() { ::close(fd); }
+    std::string sock;
+    int fd = -1;
+};
+
+} // namespace
+
+class TestVhid : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void cleanup();
+
+    void infoParsing_data();
+    void infoParsing();
+    void enumerationFiltersAndSkipsBadAnnouncements();
+    void enumerationOfMissingBusIsEmpty();
+    void openFailsWithoutListener();
+    void stringsComeFromTheAnnouncement();
+
+    void splitRead();
+    void reportSizes_data();
+    void reportSizes();
+    void unplugFailsTheRead();
+    void waitAnyPicksLowestReadyIndex();
+    void waitAnyTimesOut();
+
+    void writeReachesDeviceAndPads();
+    void writeToHungDeviceFailsInBoundedTime();
+    void writeToUnpluggedDeviceFails();
+
+private:
+    TestBus bus;
+    std::vector<std::unique_ptr<VhidEndpoint>> endpoints;
+
+    VhidEndpoint* plug(const std::string& stem, VhidInfo info)
+    {
+        endpoints.push_back(std::make_unique<VhidEndpoint>(bus.stdPath(), stem, std::move(info)));
+        return endpoints.back()->plug() ? endpoints.back().get() : nullptr;
+    }
+    void writeInfo(const QString& stem, const QByteArray& text)
+    {
+        QFile f(bus.path() + "/" + stem + ".info");
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+};
+
+void TestVhid::initTestCase()
+{
+    QVERIFY(bus.isValid());
+    bus.useAsBackend();
+    QCOMPARE(hid_init(), 0);
+}
+
+void TestVhid::cleanupTestCase()
+{
+    QCOMPARE(hid_exit(), 0);
+}
+
+void TestVhid::cleanup()
+{
+    endpoints.clear();
+    QDir dir(bus.path());
+    for (const QString& name : dir.entryList(QDir::Files | QDir::System))
+        dir.remove(name);
+}
+
+void TestVhid::infoParsing_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("productId");
+    QTest::addColumn<int>("inputLength");
+
+    QTest::newRow("complete") << QByteArray("vendor_id=0x0483\nproduct_id=0xa3be\nrelease=0x0100\n"
+                                            "product=Pedals\ninput_report_length=65\n")
+                              << true << 0xA3BE << 65;
+    QTest::newRow("crlf and unknown keys")
+        << QByteArray("vendor_id=0x0483\r\nproduct_id=0xA355\r\ncolour=blue\r\n") << true << 0xA355
+        << 64;
+    QTest::newRow("empty") << QByteArray() << false << 0 << 0;
+    QTest::newRow("no product id") << QByteArray("vendor_id=0x0483\n") << false << 0 << 0;
+    QTest::newRow("cut mid-line")
+        << QByteArray("vendor_id=0x0483\nproduct_id=0xa3") << true << 0xA3 << 64;
+    QTest::newRow("line without =") << QByteArray("vendor_id=0x0483\nproduct_id=0xa355\nbroken\n")
+                                    << false << 0 << 0;
+    QTest::newRow("vendor out of range")
+        << QByteArray("vendor_id=0x10483\nproduct_id=0xa355\n") << false << 0 << 0;
+    QTest::newRow("hex garbage") << QByteArray("vendor_id=0x04g3\nproduct_id=0xa355\n") << false
+                                 << 0 << 0;
+    QTest::newRow("zero report length")
+        << QByteArray("vendor_id=0x0483\nproduct_id=0xa355\ninput_report_length=0\n") << false << 0
+        << 0;
+    QTest::newRow("huge report length")
+        << QByteArray("vendor_id=0x0483\nproduct_id=0xa355\noutput_report_length=99999999999\n")
+        << false << 0 << 0;
+    QTest::newRow("negative length")
+        << QByteArray("vendor_id=0x0483\nproduct_id=0xa355\ninput_report_length=-64\n") << false
+        << 0 << 0;
+}
+
+void TestVhid::infoParsing()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(bool, valid);
+    QFETCH(int, productId);
+    QFETCH(int, inputLength);
+    VhidInfo info;
+    QCOMPARE(VhidInfo::parse(text.toStdString(), &info), valid);
+    if (valid) {
+        QCOMPARE(int(info.productId), productId);
+        QCOMPARE(info.inputReportLength, inputLength);
+    }
+}
+
+void TestVhid::enumerationFiltersAndSkipsBadAnnouncements()
+{
+    QVERIFY(plug("b-wheel", deviceInfo(0xA355)));
+    QVERIFY(plug("a-pedals", deviceInfo(0xA3BE, "Pedals")));
+    writeInfo("c-garbage", QByteArray("\x00\xff\xfe binary"));
+    writeInfo("d-partial", QByteArray("vendor_id=0x0483\n"));
+    writeInfo("e-empty", QByteArray());
+
+    Enumeration all(hid_enumerate(0, 0));
+    QCOMPARE(countEntries(all.get()), 2);
+    // Sorted by stem, whatever the directory order.
+    QCOMPARE(QString(all->path), bus.path() + "/a-pedals.sock");
+    QCOMPARE(int(all->product_id), 0xA3BE);
+
+    Enumeration wheel(hid_enumerate(0x0483, 0xA355));
+    QCOMPARE(countEntries(wheel.get()), 1);
+    QCOMPARE(QString(wheel->path), bus.path() + "/b-wheel.sock");
+
+    Enumeration vendorOnly(hid_enumerate(0x0483, 0));
+    QCOMPARE(countEntries(vendorOnly.get()), 2);
+    Enumeration none(hid_enumerate(0x1234, 0));
+    QVERIFY(!none);
+}
+
+void TestVhid::enumerationOfMissingBusIsEmpty()
+{
+    QVERIFY(hid_exit() == 0);
+    qputenv("ORV_HID_BACKEND", "vhid:/nonexistent/orv/bus");
+    QVERIFY(hid_init() == 0);
+    Enumeration list(hid_enumerate(0, 0));
+    QVERIFY(!list);
+    QVERIFY(!hid_open_path("/nonexistent/orv/bus/x.sock"));
+    hid_exit();
+    bus.useAsBackend();
+    QVERIFY(hid_init() == 0);
+}
+
+void TestVhid::openFailsWithoutListener()
+{
+    // Announced, but nobody listens on the socket (a crashed device).
+    writeInfo("ghost", deviceInfo().format().c_str());
+    QFile sock(bus.path() + "/ghost.sock");
+    QVERIFY(sock.open(QIODevice::WriteOnly));
+    sock.close();
+    QVERIFY(!hid_open_path((bus.path() + "/ghost.sock").toUtf8().constData()));
+    // Not announced at all, or not a socket path.
+    QVERIFY(!hid_open_path((bus.path() + "/nobody.sock").toUtf8().constData()));
+    QVERIFY(!hid_open_path((bus.path() + "/ghost.info").toUtf8().constData()));
+    QVERIFY(!hid_open_path(nullptr));
+}
+
+void TestVhid::stringsComeFromTheAnnouncement()
+{
+    VhidInfo info = deviceInfo(0xA355, "Räder Wheel Base €");
+    info.serial = "SN-42";
+    VhidEndpoint* ep = plug("wheel", info);
+    QVERIFY(ep);
+    Device dev(hid_open_path(ep->sockPath().c_str()));
+    QVERIFY(dev);
+    wchar_t buffer[256] = {};
+    QCOMPARE(hid_get_product_string(dev.get(), buffer, 256), 0);
+    QCOMPARE(QString::fromWCharArray(buffer), QString::fromUtf8("Räder Wheel Base €"));
+    QCOMPARE(hid_get_serial_number_string(dev.get(), buffer, 256), 0);
+    QCOMPARE(QString::fromWCharArray(buffer), QString("SN-42"));
+    // A short buffer is cut and still terminated.
+    wchar_t small[4] = {1, 1, 1, 1};
+    QCOMPARE(hid_get_product_string(dev.get(), small, 4), 0);
+    QCOMPARE(QString::fromWCharArray(small), QString::fromUtf8("Räd"));
+}
+
+void TestVhid::splitRead()
+{
+    VhidEndpoint* ep = plug("wheel", deviceInfo());
+    QVERIFY(ep);
+    Device dev(hid_open_path(ep->sockPath().c_str()));
+    QVERIFY(dev);
+    QVERIFY(waitUntil([&] { return ep->connectionCount() == 1; }, 2000));
+
+    const hid_wait_handle first = hid_read_begin(dev.get());
+    QVERIFY(first != HID_INVALID_WAIT_HANDLE);
+    QCOMPARE(hid_read_begin(dev.get()), first);
+    unsigned char buf[64] = {};
+    QCOMPARE(hid_read_finish(dev.get(), buf, sizeof buf), 0); // nothing yet: still pending
+    QCOMPARE(hid_read_begin(dev.get()), first);
+
+    const Report report = numbered(0x01, 64, 0x5a);
+    QCOMPARE(ep->send(report.data(), report.size()), 1);
+    QCOMPARE(hid_wait_any(&first, 1, 2000), 0);
+    QCOMPARE(hid_read_finish(dev.get(), buf, sizeof buf), 64);
+    QCOMPARE(Report(buf, buf + 64), report);
+
+    // hid_read on a non-blocking device returns at once with nothing.
+    hid_set_nonblocking(dev.get(), 1);
+    QCOMPARE(hid_read(dev.get(), buf, sizeof buf), 0);
+    QCOMPARE(hid_read_timeout(dev.get(), buf, sizeof buf, 20), 0);
+    QCOMPARE(hid_read_cancel(dev.get()), 0);
+}
+
+void TestVhid::reportSizes_data()
+{
+    QTest::addColumn<int>("inputLength");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QByteArray>("expected");
+
+    const QByteArray full = QByteArray(1, 0x01) + QByteArray(63, 0x22);
+    QTest::newRow("64 bytes") << 64 << full << full;
+    QTest::newRow("short") << 64 << full.left(10) << full.left(10);
+    QTest::newRow("empty message") << 64 << QByteArray() << QByteArray();
+    QTest::newRow("longer than the input report is dropped")
+        << 64 << (full + QByteArray(1, 0x33)) << QByteArray();
+    // A device without report IDs sends a 0 first; the caller never sees it.
+    const QByteArray unnumbered = QByteArray(1, 0x00) + QByteArray(64, 0x44);
+    QTest::newRow("report ID 0 is dropped") << 65 << unnumbered << unnumbered.mid(1);
+    const QByteArray numbered65 = QByteArray(1, 0x65) + QByteArray(64, 0x55);
+    QTest::newRow("numbered 65 into 64 keeps the ID") << 65 << numbered65 << numbered65.left(64);
+}
+
+void TestVhid::reportSizes()
+{
+    QFETCH(int, inputLength);
+    QFETCH(QByteArray, sent);
+    QFETCH(QByteArray, expected);
+    VhidInfo info = deviceInfo();
+    info.inputReportLength = inputLength;
+    VhidEndpoint* ep = plug("dev", info);
+    QVERIFY(ep);
+    Device dev(hid_open_path(ep->sockPath().c_str()));
+    QVERIFY(dev);
+    QVERIFY(waitUntil([&] { return ep->connectionCount() == 1; }, 2000));
+
+    QCOMPARE(ep->send(reinterpret_cast<const uint8_t*>(sent.constData()), size_t(sent.size())), 1);
+    // A marker behind it proves the odd report did not wedge the stream.
+    const Report marker = numbered(0x01, 64, 0x77);
+    ep->send(marker.data(), marker.size());
+
+    unsigned char buf[64];
+    std::memset(buf, 0xee, sizeof buf);
+    const int n = collect(dev.get(), buf, sizeof buf);
+    QCOMPARE(n, expected.size());
+    QCOMPARE(QByteArray(reinterpret_cast<char*>(buf), n), expected);
+    QCOMPARE(collect(dev.get(), buf, sizeof buf), 64);
+    QCOMPARE(Report(buf, buf + 64), marker);
+}
+
+void TestVhid::unplugFailsTheRead()
+{
+    VhidEndpoint* ep = plug("dev", deviceInfo());
+    QVERIFY(ep);
+    Device dev(hid_open_path(ep->sockPath().c_str()));
+    QVERIFY(dev);
+    QVERIFY(waitUntil([&] { return ep->connectionCount() == 1; }, 2000));
+
+    // A report sent before the unplug is still collected, then the read fails.
+    const Report report = numbered(0x01, 64, 1);
+    ep->send(report.data(), report.size());
+    const hid_wait_handle h = hid_read_begin(dev.get());
+    ep->unplug();
+    QVERIFY(!QFile::exists(bus.path() + "/dev.info"));
+    QVERIFY(!QFile::exists(bus.path() + "/dev.sock"));
+    unsigned char buf[64];
+    QCOMPARE(hid_wait_any(&h, 1, 2000), 0);
+    QCOMPARE(hid_read_finish(dev.get(), buf, sizeof buf), 64);
+    QCOMPARE(collect(dev.get(), buf, sizeof buf), -1);
+    Enumeration list(hid_enumerate(0, 0));
+    QVERIFY(!list);
+
+    // Plugged again, it is a new device to open.
+    QVERIFY(ep->plug());
+    Device again(hid_open_path(ep->sockPath().c_str()));
+    QVERIFY(again);
+}
+
+void TestVhid::waitAnyPicksLowestReadyIndex()
+{
+    std::vector<Device> devs;
+    std::vector<hid_wait_handle> handles;
+    for (int i = 0; i < 3; ++i) {
+        VhidEndpoint* ep = plug("dev" + std::to_string(i), deviceInfo());
+        QVERIFY(ep);
+        devs.emplace_back(hid_open_path(ep->sockPath().c_str()));
+        QVERIFY(devs.back());
+        QVERIFY(waitUntil([&] { return ep->connectionCount() == 1; }, 2000));
+        handles.push_back(hid_read_begin(devs.back().get()));
+    }
+    const Report report = numbered(0x01, 64, 9);
+    endpoints[2]->send(report.data(), report.size());
+    QCOMPARE(hid_wait_any(handles.data(), handles.size(), 2000), 2);
+    endpoints[1]->send(report.data(), report.size());
+    QVERIFY(waitUntil([&] { return hid_wait_any(handles.data(), 2, 0) == 1; }, 2000));
+    // Device 2 stays ready until collected.
+    QCOMPARE(hid_wait_any(handles.data(), handles.size(), 0), 1);
+    unsigned char buf[64];
+    QCOMPARE(hid_read_finish(devs[1].get(), buf, sizeof buf), 64);
+    QCOMPARE(hid_wait_any(handles.data(), handles.size(), 0), 2);
+}
+
+void TestVhid::waitAnyTimesOut()
+{
+    VhidEndpoint* ep = plug("dev", deviceInfo());
+    QVERIFY(ep);
+    Device dev(hid_open_path(ep->sockPath().c_str()));
+    QVERIFY(dev);
+    const hid_wait_handle h = hid_read_begin(dev.get());
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(hid_wait_any(&h, 1, 100), -1);
+    QVERIFY(timer.elapsed() >= 90);
+    QCOMPARE(hid_wait_any(&h, 0, 100), -1);
+    QCOMPARE(hid_wait_any(nullptr, 1, 100), -1);
+}
+
+void TestVhid::writeReachesDeviceAndPads()
+{
+    std::mutex mutex;
+    std::vector<Report> received;
+    VhidInfo info = deviceInfo();
+    info.outputReportLength = 65;
+    endpoints.push_back(std::make_unique<VhidEndpoint>(bus.stdPath(), "dev", info));
+    VhidEndpoint* ep = endpoints.back().get();
+    ep->setReceiver([&](const Report& r) {
+        std::lock_guard<std::mutex> guard(mutex);
+        received.push_back(r);
+    });
+    QVERIFY(ep->plug());
+    Device dev(hid_open_path(ep->sockPath().c_str()));
+    QVERIFY(dev);
+
+    const Report command = numbered(0x64, 64, 0x10);
+    QCOMPARE(hid_write(dev.get(), command.data(), command.size()), 65);
+    const Report longer = numbered(0x64, 70, 0x11);
+    QCOMPARE(hid_write(dev.get(), longer.data(), longer.size()), 70);
+    QVERIFY(waitUntil(
+        [&] {
+            std::lock_guard<std::mutex> guard(mutex);
+            return received.size() == 2;
+        },
+        2000));
+    Report padded = command;
+    padded.push_back(0);
+    QCOMPARE(received[0], padded);
+    QCOMPARE(received[1], longer);
+}
+
+void TestVhid::writeToHungDeviceFailsInBoundedTime()
+{
+    DeafDevice deaf(bus.stdPath());
+    Device dev(hid_open_path(deaf.sock.c_str()));
+    QVERIFY(dev);
+    const Report command = numbered(0x64, 64, 0);
+    QElapsedTimer timer;
+    int result = 0;
+    // Fill the socket's queue; the write that finds it full must give up.
+    for (int i = 0; i < 100000 && result != -1; ++i) {
+        timer.start();
+        result = hid_write(dev.get(), command.data(), command.size());
+    }
+    QCOMPARE(result, -1);
+    QVERIFY2(timer.elapsed() >= HID_WRITE_TIMEOUT_MS - 50, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY2(timer.elapsed() < 3 * HID_WRITE_TIMEOUT_MS, qPrintable(QString::number(timer.elapsed())));
+}
+
+void TestVhid::writeToUnpluggedDeviceFails()
+{
+    VhidEndpoint* ep = plug("dev", deviceInfo());
+    QVERIFY(ep);
+    Device dev(hid_open_path(ep->sockPath().c_str()));
+    QVERIFY(dev);
+    QVERIFY(waitUntil([&] { return ep->connectionCount() == 1; }, 2000));
+    ep->unplug();
+    const Report command = numbered(0x64, 64, 0);
+    QCOMPARE(hid_write(dev.get(), command.data(), command.size()), -1);
+    QCOMPARE(hid_write(nullptr, command.data(), command.size()), -1);
+    hid_close(nullptr);
+}
+
+QTEST_GUILESS_MAIN(TestVhid)
+#include "tst_vhid.moc"
