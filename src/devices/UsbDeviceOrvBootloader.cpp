@@ -2,5 +2,4 @@
 
 UsbDeviceOrvBootloader::UsbDeviceOrvBootloader(QString path, hid_device* device)
     : UsbDevice(std::move(path), device)
-{
-}
+{}

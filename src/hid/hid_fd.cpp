@@ -38,8 +38,7 @@ FdHidDevice::FdHidDevice(int fd, Kind kind, size_t inputReportLength, size_t out
                          std::string product, std::string serial)
     : fd(fd), kind(kind), outputReportLength(outputReportLength), product(std::move(product)),
       serial(std::move(serial)), readBuf(std::max<size_t>(inputReportLength, 1))
-{
-}
+{}
 
 FdHidDevice::~FdHidDevice()
 {

@@ -20,7 +20,8 @@ const std::string SockSuffix = ".sock";
 
 bool endsWith(const std::string& s, const std::string& suffix)
 {
-    return s.size() > suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return s.size() > suffix.size() &&
+           s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 bool readInfo(const std::string& infoPath, orvsim::VhidInfo* info)
@@ -99,8 +100,7 @@ hid_device* vhidOpen(const std::string& sockPath)
     }
     return new FdHidDevice(fd, FdHidDevice::Kind::Seqpacket,
                            static_cast<size_t>(info.inputReportLength),
-                           static_cast<size_t>(info.outputReportLength), info.product,
-                           info.serial);
+                           static_cast<size_t>(info.outputReportLength), info.product, info.serial);
 }
 
 } // namespace orvhid

@@ -78,8 +78,8 @@ uint64_t SimDevice::streamedReports() const
 void SimDevice::stream(double rateHz)
 {
     using Clock = std::chrono::steady_clock;
-    const auto period = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(1.0 / rateHz));
+    const auto period =
+        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / rateHz));
     auto next = Clock::now();
     uint64_t sequence = 0;
     std::unique_lock<std::mutex> lock(mutex);

@@ -6,8 +6,7 @@ namespace orvsim {
 
 SimPedals::SimPedals(const std::string& busDir, const std::string& stem, const std::string& serial)
     : SimDevice(busDir, stem, defaultInfo(serial))
-{
-}
+{}
 
 SimPedals::~SimPedals()
 {

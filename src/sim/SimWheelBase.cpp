@@ -7,8 +7,7 @@ namespace orvsim {
 SimWheelBase::SimWheelBase(const std::string& busDir, const std::string& stem,
                            const std::string& serial)
     : SimDevice(busDir, stem, defaultInfo(serial))
-{
-}
+{}
 
 SimWheelBase::~SimWheelBase()
 {

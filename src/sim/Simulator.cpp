@@ -7,9 +7,7 @@ namespace orvsim {
 
 Simulator::Simulator(std::string busDir) : Simulator(std::move(busDir), false) {}
 
-Simulator::Simulator(std::string busDir, bool ownsDir) : dir(std::move(busDir)), ownsDir(ownsDir)
-{
-}
+Simulator::Simulator(std::string busDir, bool ownsDir) : dir(std::move(busDir)), ownsDir(ownsDir) {}
 
 std::unique_ptr<Simulator> Simulator::createPrivate()
 {

@@ -14,8 +14,7 @@ namespace orvsim {
 VhidEndpoint::VhidEndpoint(std::string busDir, std::string stem, VhidInfo info)
     : sockPath_(busDir + "/" + stem + ".sock"), infoPath_(busDir + "/" + stem + ".info"),
       info_(std::move(info))
-{
-}
+{}
 
 VhidEndpoint::~VhidEndpoint()
 {

@@ -18,7 +18,8 @@ bool parseNumber(const std::string& text, int base, long min, long max, long* ou
     if (text.empty() || text.size() > 20)
         return false;
     std::string digits = text;
-    if (base == 16 && digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X'))
+    if (base == 16 && digits.size() > 2 && digits[0] == '0' &&
+        (digits[1] == 'x' || digits[1] == 'X'))
         digits = digits.substr(2);
     if (digits.empty() || digits[0] == '-' || digits[0] == '+' || digits[0] == ' ')
         return false;

@@ -50,7 +50,8 @@ int main(int argc, char** argv)
             wheelBase = false;
         } else if (arg == "--no-pedals") {
             pedals = false;
-        } else if (arg == "--wheelbase-rate" && hasValue && parseRate(argv[i + 1], &wheelBaseRate)) {
+        } else if (arg == "--wheelbase-rate" && hasValue &&
+                   parseRate(argv[i + 1], &wheelBaseRate)) {
             ++i;
         } else if (arg == "--pedals-rate" && hasValue && parseRate(argv[i + 1], &pedalsRate)) {
             ++i;
@@ -68,7 +69,8 @@ int main(int argc, char** argv)
         return 2;
     }
     ::mkdir(bus.c_str(), 0755);
-    struct stat st{};
+    struct stat st
+    {};
     if (::stat(bus.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         std::fprintf(stderr, "orv-devsim: not a directory: %s\n", bus.c_str());
         return 1;

@@ -4,8 +4,7 @@
 
 UsbManagerReaderThread::UsbManagerReaderThread(UsbManager* manager)
     : QThread(nullptr), manager(manager)
-{
-}
+{}
 
 void UsbManagerReaderThread::run()
 {

@@ -21,13 +21,13 @@ using Enumeration = std::unique_ptr<hid_device_info, EnumerationDeleter>;
 
 struct FakeHidraw
 {
-    QString node;           // hidrawN
-    QByteArray uevent;      // the HID device's uevent, or null for none
-    QString usbProduct;     // the USB device's "product", empty for none
-    QString usbSerial;      // "serial"
+    QString node;       // hidrawN
+    QByteArray uevent;  // the HID device's uevent, or null for none
+    QString usbProduct; // the USB device's "product", empty for none
+    QString usbSerial;  // "serial"
     QString interface = "00";
-    QByteArray descriptor;  // report_descriptor
-    bool linked = true;     // class/hidraw/N/device exists
+    QByteArray descriptor; // report_descriptor
+    bool linked = true;    // class/hidraw/N/device exists
 };
 
 QByteArray uevent(const char* hidId, const char* name = "Fallback Name", const char* uniq = "U1")
@@ -47,13 +47,15 @@ bool addDevice(const QString& root, const FakeHidraw& d)
     const QString usb = root + "/devices/pci0000:00/usb1/1-" + d.node;
     const QString iface = usb + "/1-" + d.node + ":1.0";
     const QString hid = iface + "/0003:0483:A355." + d.node;
-    if (!QDir().mkpath(hid + "/hidraw/" + d.node) || !QDir().mkpath(root + "/class/hidraw/" + d.node))
+    if (!QDir().mkpath(hid + "/hidraw/" + d.node) ||
+        !QDir().mkpath(root + "/class/hidraw/" + d.node))
         return false;
     if (!d.uevent.isNull() && !writeFile(hid + "/uevent", d.uevent))
         return false;
     if (!d.descriptor.isEmpty() && !writeFile(hid + "/report_descriptor", d.descriptor))
         return false;
-    if (!d.interface.isEmpty() && !writeFile(iface + "/bInterfaceNumber", d.interface.toUtf8() + "\n"))
+    if (!d.interface.isEmpty() &&
+        !writeFile(iface + "/bInterfaceNumber", d.interface.toUtf8() + "\n"))
         return false;
     if (!d.usbProduct.isEmpty() && !writeFile(usb + "/product", d.usbProduct.toUtf8() + "\n"))
         return false;
@@ -117,25 +119,23 @@ void TestHidrawEnumerate::oddEntries_data()
     QTest::addColumn<QString>("product");
     QTest::addColumn<int>("interfaceNumber");
 
-    QTest::newRow("no usb product: HID_NAME")
-        << uevent("0003:00000483:0000A3BE", "Pedals by name") << true << QString() << true
-        << "Pedals by name" << 0;
-    QTest::newRow("bluetooth: no interface")
-        << uevent("0005:00000483:0000A355", "BT Wheel Base") << true << "ignored" << true
-        << "BT Wheel Base" << -1;
+    QTest::newRow("no usb product: HID_NAME") << uevent("0003:00000483:0000A3BE", "Pedals by name")
+                                              << true << QString() << true << "Pedals by name" << 0;
+    QTest::newRow("bluetooth: no interface") << uevent("0005:00000483:0000A355", "BT Wheel Base")
+                                             << true << "ignored" << true << "BT Wheel Base" << -1;
     QTest::newRow("no uevent") << QByteArray() << true << "x" << false << "" << 0;
-    QTest::newRow("no HID_ID") << QByteArray("HID_NAME=x\nDRIVER=y\n") << true << "x" << false
-                               << "" << 0;
+    QTest::newRow("no HID_ID") << QByteArray("HID_NAME=x\nDRIVER=y\n") << true << "x" << false << ""
+                               << 0;
     QTest::newRow("short HID_ID") << QByteArray("HID_ID=0003:0483\n") << true << "x" << false << ""
                                   << 0;
-    QTest::newRow("garbage HID_ID") << QByteArray("HID_ID=zz:yy:xx\n") << true << "x" << false
-                                    << "" << 0;
+    QTest::newRow("garbage HID_ID")
+        << QByteArray("HID_ID=zz:yy:xx\n") << true << "x" << false << "" << 0;
     QTest::newRow("vendor too wide")
         << QByteArray("HID_ID=0003:00010483:0000A355\n") << true << "x" << false << "" << 0;
     QTest::newRow("lines without =") << QByteArray("junk\n\n=\nHID_ID=0003:00000483:0000A355")
                                      << true << "Wheel" << true << "Wheel" << 0;
-    QTest::newRow("dangling class entry") << uevent("0003:00000483:0000A355") << false << "x"
-                                          << false << "" << 0;
+    QTest::newRow("dangling class entry")
+        << uevent("0003:00000483:0000A355") << false << "x" << false << "" << 0;
 }
 
 void TestHidrawEnumerate::oddEntries()

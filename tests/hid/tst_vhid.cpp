@@ -27,12 +27,7 @@ using Report = std::vector<uint8_t>;
 
 VhidInfo deviceInfo(uint16_t productId = 0xA355, const std::string& product = "Wheel Base")
 {
-    VhidInfo info;
-    info.vendorId = 0x0483;
-    info.productId = productId;
-    info.product = product;
-    info.serial = "S1";
-    return info;
+    return testDeviceInfo(productId, product);
 }
 
 struct EnumerationDeleter
@@ -174,10 +169,10 @@ void TestVhid::infoParsing_data()
         << 64;
     QTest::newRow("empty") << QByteArray() << false << 0 << 0;
     QTest::newRow("no product id") << QByteArray("vendor_id=0x0483\n") << false << 0 << 0;
-    QTest::newRow("cut mid-line")
-        << QByteArray("vendor_id=0x0483\nproduct_id=0xa3") << true << 0xA3 << 64;
-    QTest::newRow("line without =") << QByteArray("vendor_id=0x0483\nproduct_id=0xa355\nbroken\n")
-                                    << false << 0 << 0;
+    QTest::newRow("cut mid-line") << QByteArray("vendor_id=0x0483\nproduct_id=0xa3") << true << 0xA3
+                                  << 64;
+    QTest::newRow("line without =")
+        << QByteArray("vendor_id=0x0483\nproduct_id=0xa355\nbroken\n") << false << 0 << 0;
     QTest::newRow("vendor out of range")
         << QByteArray("vendor_id=0x10483\nproduct_id=0xa355\n") << false << 0 << 0;
     QTest::newRow("hex garbage") << QByteArray("vendor_id=0x04g3\nproduct_id=0xa355\n") << false
@@ -464,8 +459,10 @@ void TestVhid::writeToHungDeviceFailsInBoundedTime()
         result = hid_write(dev.get(), command.data(), command.size());
     }
     QCOMPARE(result, -1);
-    QVERIFY2(timer.elapsed() >= HID_WRITE_TIMEOUT_MS - 50, qPrintable(QString::number(timer.elapsed())));
-    QVERIFY2(timer.elapsed() < 3 * HID_WRITE_TIMEOUT_MS, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY2(timer.elapsed() >= HID_WRITE_TIMEOUT_MS - 50,
+             qPrintable(QString::number(timer.elapsed())));
+    QVERIFY2(timer.elapsed() < 3 * HID_WRITE_TIMEOUT_MS,
+             qPrintable(QString::number(timer.elapsed())));
 }
 
 void TestVhid::writeToUnpluggedDeviceFails()

@@ -35,3 +35,13 @@ bool waitUntil(const std::function<bool()>& pred, int timeoutMs)
     }
     return true;
 }
+
+orvsim::VhidInfo testDeviceInfo(uint16_t productId, const std::string& product)
+{
+    orvsim::VhidInfo info;
+    info.vendorId = 0x0483;
+    info.productId = productId;
+    info.product = product;
+    info.serial = "S1";
+    return info;
+}

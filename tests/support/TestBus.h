@@ -3,6 +3,8 @@
 // A private virtual HID bus for one test executable, and the little waits
 // the tests share.
 
+#include "sim/VhidInfo.h"
+
 #include <QString>
 #include <QTemporaryDir>
 
@@ -26,3 +28,6 @@ private:
 
 // Runs the event loop until pred() holds or timeoutMs passes.
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs);
+
+// A device announcement of vendor 0x0483 with the given product.
+orvsim::VhidInfo testDeviceInfo(uint16_t productId, const std::string& product);

@@ -1,0 +1,227 @@
+// The device base: strings read at construction and the resend-on-silence
+// rule, against a device on a private bus that records what it receives.
+
+#include "devices/UsbDevice.h"
+#include "sim/SimWheelBase.h"
+#include "sim/VhidEndpoint.h"
+#include "support/TestBus.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+using Report = std::vector<uint8_t>;
+
+class ProbeDevice : public UsbDevice
+{
+public:
+    using UsbDevice::sendReport;
+    using UsbDevice::UsbDevice;
+    bool retrying() const { return retryTimer.isActive(); }
+};
+
+Report command(uint8_t code)
+{
+    Report r(64, 0);
+    r[0] = 0x64;
+    r[1] = code;
+    r[2] = 6;
+    return r;
+}
+
+OrvUsbReport inputReport(uint8_t id, uint8_t code)
+{
+    OrvUsbReport report{};
+    report.data[0] = id;
+    report.data[1] = code;
+    return report;
+}
+
+// Records output reports with the time they arrived.
+class Recorder
+{
+public:
+    void add(const Report& r)
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        reports.push_back(r);
+        times.push_back(clock.elapsed());
+    }
+    size_t count()
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        return reports.size();
+    }
+    Report at(size_t i)
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        return reports.at(i);
+    }
+    qint64 timeAt(size_t i)
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        return times.at(i);
+    }
+    void reset()
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        reports.clear();
+        times.clear();
+        clock.start();
+    }
+
+private:
+    std::mutex mutex;
+    std::vector<Report> reports;
+    std::vector<qint64> times;
+    QElapsedTimer clock;
+};
+
+} // namespace
+
+class TestUsbDevice : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void stringsAtConstruction();
+    void emptyStringsStillMakeADevice();
+    void silentDeviceGetsTheCommandEvery600ms();
+    void whatStopsTheResend_data();
+    void whatStopsTheResend();
+    void laterCommandReplacesTheResentOne();
+    void oneShotCommandIsNotRepeated();
+    void failedWriteIsResent();
+
+private:
+    TestBus bus;
+    std::unique_ptr<orvsim::VhidEndpoint> endpoint;
+    std::unique_ptr<ProbeDevice> device;
+    Recorder recorder;
+};
+
+void TestUsbDevice::initTestCase()
+{
+    QVERIFY(bus.isValid());
+    bus.useAsBackend();
+    QCOMPARE(hid_init(), 0);
+}
+
+void TestUsbDevice::init()
+{
+    auto info = orvsim::SimWheelBase::defaultInfo("SERIAL-7");
+    endpoint = std::make_unique<orvsim::VhidEndpoint>(bus.stdPath(), "wheel", info);
+    endpoint->setReceiver([this](const Report& r) { recorder.add(r); });
+    QVERIFY(endpoint->plug());
+    hid_device* handle = hid_open_path(endpoint->sockPath().c_str());
+    QVERIFY(handle);
+    device = std::make_unique<ProbeDevice>(QString::fromStdString(endpoint->sockPath()), handle);
+    recorder.reset();
+}
+
+void TestUsbDevice::cleanup()
+{
+    device.reset();
+    endpoint.reset();
+}
+
+void TestUsbDevice::stringsAtConstruction()
+{
+    QCOMPARE(device->getProductName(), QString("ORV Torvane Pro Wheel Base"));
+    QCOMPARE(device->getSerialNumber(), QString("SERIAL-7"));
+    QCOMPARE(device->getPath(), QString::fromStdString(endpoint->sockPath()));
+}
+
+void TestUsbDevice::emptyStringsStillMakeADevice()
+{
+    orvsim::VhidEndpoint bare(bus.stdPath(), "bare", testDeviceInfo(0xA355, ""));
+    QVERIFY(bare.plug());
+    hid_device* handle = hid_open_path(bare.sockPath().c_str());
+    QVERIFY(handle);
+    ProbeDevice d(QString::fromStdString(bare.sockPath()), handle);
+    QVERIFY(d.getProductName().isEmpty());
+}
+
+void TestUsbDevice::silentDeviceGetsTheCommandEvery600ms()
+{
+    const Report read = command(3);
+    device->sendReport(read.data(), true);
+    QVERIFY(waitUntil([&] { return recorder.count() >= 4; }, 3000));
+    for (size_t i = 0; i < 4; ++i)
+        QCOMPARE(recorder.at(i), read);
+    // Resends about 600 ms apart (wide windows: timers are real).
+    for (size_t i = 1; i < 4; ++i) {
+        const qint64 gap = recorder.timeAt(i) - recorder.timeAt(i - 1);
+        QVERIFY2(gap >= 550 && gap < 1200, qPrintable(QString::number(gap)));
+    }
+}
+
+void TestUsbDevice::whatStopsTheResend_data()
+{
+    QTest::addColumn<int>("reportId");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<bool>("stops");
+
+    QTest::newRow("joystick update") << 0x01 << 3 << false;
+    QTest::newRow("the answer") << 0x65 << 3 << true;
+    QTest::newRow("an answer to another command") << 0x65 << 9 << true;
+    QTest::newRow("an unknown report") << 0x42 << 0 << true;
+}
+
+void TestUsbDevice::whatStopsTheResend()
+{
+    QFETCH(int, reportId);
+    QFETCH(int, code);
+    QFETCH(bool, stops);
+    const Report read = command(3);
+    device->sendReport(read.data(), true);
+    OrvUsbReport answer = inputReport(uint8_t(reportId), uint8_t(code));
+    device->handleReport(&answer, 0);
+    QCOMPARE(device->retrying(), !stops);
+    QTest::qWait(800);
+    QCOMPARE(recorder.count(), stops ? size_t(1) : size_t(2));
+}
+
+void TestUsbDevice::laterCommandReplacesTheResentOne()
+{
+    const Report first = command(3);
+    const Report second = command(5);
+    device->sendReport(first.data(), true);
+    device->sendReport(second.data(), true);
+    QVERIFY(waitUntil([&] { return recorder.count() >= 3; }, 2000));
+    QCOMPARE(recorder.at(0), first);
+    QCOMPARE(recorder.at(1), second);
+    QCOMPARE(recorder.at(2), second);
+}
+
+void TestUsbDevice::oneShotCommandIsNotRepeated()
+{
+    const Report end = command(4);
+    device->sendReport(end.data(), false);
+    QVERIFY(!device->retrying());
+    QTest::qWait(800);
+    QCOMPARE(recorder.count(), size_t(1));
+}
+
+void TestUsbDevice::failedWriteIsResent()
+{
+    endpoint->unplug();
+    const Report end = command(4);
+    device->sendReport(end.data(), false);
+    // Written nowhere; the resend rule takes over as if a reply were due.
+    QVERIFY(device->retrying());
+    QTest::qWait(700);
+    QVERIFY(device->retrying());
+}
+
+QTEST_GUILESS_MAIN(TestUsbDevice)
+#include "tst_usbdevice.moc"
