@@ -74,6 +74,11 @@ UsbManager::UsbManager() : QObject(nullptr)
     qRegisterMetaType<QPointer<UsbDevice>>("QPointer<UsbDevice>");
     qRegisterMetaType<QSharedPointer<OrvUsbReport>>("QSharedPointer<OrvUsbReport>");
     qRegisterMetaType<uint64_t>("uint64_t");
+    const QMetaObject* meta = metaObject();
+    deviceReadMethod = meta->method(meta->indexOfMethod(QMetaObject::normalizedSignature(
+        "doDeviceRead(QPointer<UsbDevice>,QSharedPointer<OrvUsbReport>,uint64_t)")));
+    deviceDisconnectedMethod = meta->method(meta->indexOfMethod(
+        QMetaObject::normalizedSignature("doDeviceDisconnected(QPointer<UsbDevice>)")));
     rescanTimer.setTimerType(Qt::CoarseTimer);
     connect(&rescanTimer, &QTimer::timeout, this, &UsbManager::rescanForOrvDevices);
 }
@@ -201,10 +206,9 @@ QList<UsbDevice*> UsbManager::copyDevices()
 void UsbManager::deliver(UsbDevice* device, const QSharedPointer<OrvUsbReport>& report)
 {
     const uint64_t readTime = wallClockMicros();
-    QMetaObject::invokeMethod(this, "doDeviceRead", Qt::QueuedConnection,
-                              Q_ARG(QPointer<UsbDevice>, QPointer<UsbDevice>(device)),
-                              Q_ARG(QSharedPointer<OrvUsbReport>, report),
-                              Q_ARG(uint64_t, readTime));
+    deviceReadMethod.invoke(this, Qt::QueuedConnection,
+                            Q_ARG(QPointer<UsbDevice>, QPointer<UsbDevice>(device)),
+                            Q_ARG(QSharedPointer<OrvUsbReport>, report), Q_ARG(uint64_t, readTime));
 }
 
 void UsbManager::dropFailedDevices(const QList<UsbDevice*>& failed)
@@ -214,8 +218,8 @@ void UsbManager::dropFailedDevices(const QList<UsbDevice*>& failed)
             QWriteLocker locker(&devicesLock);
             devices.remove(device->path);
         }
-        QMetaObject::invokeMethod(this, "doDeviceDisconnected", Qt::QueuedConnection,
-                                  Q_ARG(QPointer<UsbDevice>, QPointer<UsbDevice>(device)));
+        deviceDisconnectedMethod.invoke(this, Qt::QueuedConnection,
+                                        Q_ARG(QPointer<UsbDevice>, QPointer<UsbDevice>(device)));
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QMap>
+#include <QMetaMethod>
 #include <QObject>
 #include <QPointer>
 #include <QReadWriteLock>
@@ -71,4 +72,8 @@ private:
     QReadWriteLock devicesLock;
     QMap<QString, UsbDevice*> devices;
     UsbManagerReaderThread* readerThread = nullptr;
+
+    // The reader's queued calls, looked up by name once rather than per report.
+    QMetaMethod deviceReadMethod;
+    QMetaMethod deviceDisconnectedMethod;
 };
