@@ -1,5 +1,7 @@
 #include "UsbDevice.h"
 
+#include <QCoreApplication>
+
 #include <cstring>
 #include <cwchar>
 
@@ -58,4 +60,14 @@ void UsbDevice::handleReport(OrvUsbReport* report, uint64_t)
 void UsbDevice::retryOnTimeout()
 {
     sendReport(lastRequest, true);
+}
+
+QString UsbDevice::versionMismatchMessage(int reported, int expected)
+{
+    return reported < expected
+               ? QCoreApplication::translate(
+                     "ORV_wheel_tool", "Device has an older firmware. Please update the firmware.")
+               : QCoreApplication::translate(
+                     "ORV_wheel_tool",
+                     "Device had a newer firmware. Please update this config tool.");
 }

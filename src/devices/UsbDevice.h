@@ -1,6 +1,7 @@
 #pragma once
 
 #include "OrvUsbReport.h"
+#include "UsbCommand.h"
 #include "hid/hid.h"
 
 #include <QObject>
@@ -45,6 +46,9 @@ protected:
     // Writes one 64-byte command report; repeats it every 600 ms until any
     // answer arrives when a reply is expected or the write failed.
     virtual void sendReport(const uint8_t* data, bool expectReply);
+
+    // The message for a device that speaks another protocol version.
+    static QString versionMismatchMessage(int reported, int expected);
 
     uint8_t lastRequest[OrvUsbReport::Size] = {};
     QTimer retryTimer;

@@ -1,19 +1,75 @@
 #pragma once
 
+#include "OrvUsbDeviceInfo.h"
+#include "OrvUsbWheelBaseDebugOutput.h"
 #include "OrvUsbWheelBaseJoystickUpdate.h"
+#include "OrvUsbWheelBaseProfileV5.h"
+#include "OrvUsbWheelBaseTestCommand.h"
 #include "UsbDevice.h"
 
-// The force-feedback wheel base.
+#include <QTimer>
+
+// The force-feedback wheel base: its profile list, read from the device,
+// saved to it, and sent live while the user edits; centring, tests, and the
+// joystick and telemetry records it streams.
 class UsbDeviceOrvWheelBase : public UsbDevice
 {
     Q_OBJECT
 
 public:
+    static constexpr uint8_t ProtocolVersion = 6;
+    static constexpr int MaxProfiles = 100;
+    static constexpr int UpdateDelayMs = 250;
+
     UsbDeviceOrvWheelBase(QString path, hid_device* device);
 
     void handleReport(OrvUsbReport* report, uint64_t readTimeMicros) override;
 
+    // List operations; add and remove announce the new list through
+    // onSettingsLoaded, replace announces nothing.
+    void addProfile();
+    void removeCurrentProfile();
+    void replaceCurrentProfile(const OrvUsbWheelBaseProfileV5& profile);
+
+    uint32_t protocolVersion = 0;
+    OrvUsbDeviceInfo deviceInfo = {};
+    uint8_t extendedInfo[32] = {};
+    // The settings block: count, current index and the list, back to back.
+    uint8_t profileCount = 0;
+    uint8_t currentProfileIndex = 0;
+    OrvUsbWheelBaseProfileV5 profiles[MaxProfiles] = {};
+    QTimer updateTimer;
+    bool settingsLoaded = false;
+
 signals:
+    void onSettingsLoaded(UsbDevice* device);
+    void onSettingsLoadFailed(UsbDevice* device, QString message);
+    void onSettingsSaved(UsbDevice* device);
     void onJoystickUpdate(UsbDevice* device, OrvUsbWheelBaseJoystickUpdate* update,
                           uint64_t readTimeMicros);
+    void onDebugOutput(UsbDevice* device, OrvUsbWheelBaseDebugOutput* output,
+                       uint64_t readTimeMicros);
+    void onTestCommand(UsbDevice* device, OrvUsbWheelBaseTestCommand* testCommand);
+
+public slots:
+    void enterBootloader();
+    void loadSettings();
+    void saveSettings();
+    void updateSettings();
+    void resetToFactoryDefaults();
+    void centerRim();
+    void sendTestForceCommand(float constantForce);
+    void sendTestBrakeResistorCommand(bool enabled);
+
+private slots:
+    void sendUpdateBegin();
+
+private:
+    void handleReadSettingsAnswer(const uint8_t* report);
+    void handleCenterRimAnswer(const uint8_t* report);
+    // The record index of an answer, or -1 when it names no slot of the list.
+    int answeredIndex(const uint8_t* report) const;
+    void storeProfile(int slot, const uint8_t* record);
+    void sendProfileCommand(UsbCommand code, int slot);
+    void sendListCommand(UsbCommand code, bool begin);
 };

@@ -3,14 +3,13 @@
 
 #include "devices/UsbDevice.h"
 #include "sim/SimWheelBase.h"
-#include "sim/VhidEndpoint.h"
+#include "support/FakeDevice.h"
 #include "support/TestBus.h"
 
 #include <QElapsedTimer>
 #include <QTest>
 
 #include <memory>
-#include <mutex>
 #include <vector>
 
 namespace {
@@ -42,46 +41,6 @@ OrvUsbReport inputReport(uint8_t id, uint8_t code)
     return report;
 }
 
-// Records output reports with the time they arrived.
-class Recorder
-{
-public:
-    void add(const Report& r)
-    {
-        std::lock_guard<std::mutex> guard(mutex);
-        reports.push_back(r);
-        times.push_back(clock.elapsed());
-    }
-    size_t count()
-    {
-        std::lock_guard<std::mutex> guard(mutex);
-        return reports.size();
-    }
-    Report at(size_t i)
-    {
-        std::lock_guard<std::mutex> guard(mutex);
-        return reports.at(i);
-    }
-    qint64 timeAt(size_t i)
-    {
-        std::lock_guard<std::mutex> guard(mutex);
-        return times.at(i);
-    }
-    void reset()
-    {
-        std::lock_guard<std::mutex> guard(mutex);
-        reports.clear();
-        times.clear();
-        clock.start();
-    }
-
-private:
-    std::mutex mutex;
-    std::vector<Report> reports;
-    std::vector<qint64> times;
-    QElapsedTimer clock;
-};
-
 } // namespace
 
 class TestUsbDevice : public QObject
@@ -104,9 +63,8 @@ private slots:
 
 private:
     TestBus bus;
-    std::unique_ptr<orvsim::VhidEndpoint> endpoint;
+    std::unique_ptr<FakeDevice> fake;
     std::unique_ptr<ProbeDevice> device;
-    Recorder recorder;
 };
 
 void TestUsbDevice::initTestCase()
@@ -118,27 +76,26 @@ void TestUsbDevice::initTestCase()
 
 void TestUsbDevice::init()
 {
-    auto info = orvsim::SimWheelBase::defaultInfo("SERIAL-7");
-    endpoint = std::make_unique<orvsim::VhidEndpoint>(bus.stdPath(), "wheel", info);
-    endpoint->setReceiver([this](const Report& r) { recorder.add(r); });
-    QVERIFY(endpoint->plug());
-    hid_device* handle = hid_open_path(endpoint->sockPath().c_str());
+    fake = std::make_unique<FakeDevice>(bus.stdPath(), "wheel",
+                                        orvsim::SimWheelBase::defaultInfo("SERIAL-7"));
+    QVERIFY(fake->plug());
+    hid_device* handle = fake->open();
     QVERIFY(handle);
-    device = std::make_unique<ProbeDevice>(QString::fromStdString(endpoint->sockPath()), handle);
-    recorder.reset();
+    device = std::make_unique<ProbeDevice>(fake->path(), handle);
+    fake->clear();
 }
 
 void TestUsbDevice::cleanup()
 {
     device.reset();
-    endpoint.reset();
+    fake.reset();
 }
 
 void TestUsbDevice::stringsAtConstruction()
 {
     QCOMPARE(device->getProductName(), QString("ORV Torvane Pro Wheel Base"));
     QCOMPARE(device->getSerialNumber(), QString("SERIAL-7"));
-    QCOMPARE(device->getPath(), QString::fromStdString(endpoint->sockPath()));
+    QCOMPARE(device->getPath(), fake->path());
 }
 
 void TestUsbDevice::emptyStringsStillMakeADevice()
@@ -155,12 +112,12 @@ void TestUsbDevice::silentDeviceGetsTheCommandEvery600ms()
 {
     const Report read = command(3);
     device->sendReport(read.data(), true);
-    QVERIFY(waitUntil([&] { return recorder.count() >= 4; }, 3000));
+    QVERIFY(waitUntil([&] { return fake->count() >= 4; }, 3000));
     for (size_t i = 0; i < 4; ++i)
-        QCOMPARE(recorder.at(i), read);
+        QCOMPARE(fake->at(i), read);
     // Resends about 600 ms apart (wide windows: timers are real).
     for (size_t i = 1; i < 4; ++i) {
-        const qint64 gap = recorder.timeAt(i) - recorder.timeAt(i - 1);
+        const qint64 gap = fake->timeAt(i) - fake->timeAt(i - 1);
         QVERIFY2(gap >= 550 && gap < 1200, qPrintable(QString::number(gap)));
     }
 }
@@ -188,7 +145,7 @@ void TestUsbDevice::whatStopsTheResend()
     device->handleReport(&answer, 0);
     QCOMPARE(device->retrying(), !stops);
     QTest::qWait(800);
-    QCOMPARE(recorder.count(), stops ? size_t(1) : size_t(2));
+    QCOMPARE(fake->count(), stops ? size_t(1) : size_t(2));
 }
 
 void TestUsbDevice::laterCommandReplacesTheResentOne()
@@ -197,10 +154,10 @@ void TestUsbDevice::laterCommandReplacesTheResentOne()
     const Report second = command(5);
     device->sendReport(first.data(), true);
     device->sendReport(second.data(), true);
-    QVERIFY(waitUntil([&] { return recorder.count() >= 3; }, 2000));
-    QCOMPARE(recorder.at(0), first);
-    QCOMPARE(recorder.at(1), second);
-    QCOMPARE(recorder.at(2), second);
+    QVERIFY(waitUntil([&] { return fake->count() >= 3; }, 2000));
+    QCOMPARE(fake->at(0), first);
+    QCOMPARE(fake->at(1), second);
+    QCOMPARE(fake->at(2), second);
 }
 
 void TestUsbDevice::oneShotCommandIsNotRepeated()
@@ -209,12 +166,12 @@ void TestUsbDevice::oneShotCommandIsNotRepeated()
     device->sendReport(end.data(), false);
     QVERIFY(!device->retrying());
     QTest::qWait(800);
-    QCOMPARE(recorder.count(), size_t(1));
+    QCOMPARE(fake->count(), size_t(1));
 }
 
 void TestUsbDevice::failedWriteIsResent()
 {
-    endpoint->unplug();
+    fake->unplug();
     const Report end = command(4);
     device->sendReport(end.data(), false);
     // Written nowhere; the resend rule takes over as if a reply were due.

@@ -1,0 +1,56 @@
+#include "FakeDevice.h"
+
+#include "TestBus.h"
+
+FakeDevice::FakeDevice(const std::string& busDir, const std::string& stem, orvsim::VhidInfo info)
+    : endpoint(busDir, stem, std::move(info))
+{
+    clock.start();
+    endpoint.setReceiver([this](const Report& r) {
+        std::lock_guard<std::mutex> guard(mutex);
+        reports.push_back(r);
+        times.push_back(clock.elapsed());
+    });
+}
+
+hid_device* FakeDevice::open() const
+{
+    return hid_open_path(endpoint.sockPath().c_str());
+}
+
+size_t FakeDevice::count()
+{
+    std::lock_guard<std::mutex> guard(mutex);
+    return reports.size();
+}
+
+FakeDevice::Report FakeDevice::at(size_t i)
+{
+    std::lock_guard<std::mutex> guard(mutex);
+    return i < reports.size() ? reports[i] : Report();
+}
+
+qint64 FakeDevice::timeAt(size_t i)
+{
+    std::lock_guard<std::mutex> guard(mutex);
+    return i < times.size() ? times[i] : -1;
+}
+
+std::vector<FakeDevice::Report> FakeDevice::received()
+{
+    std::lock_guard<std::mutex> guard(mutex);
+    return reports;
+}
+
+void FakeDevice::clear()
+{
+    std::lock_guard<std::mutex> guard(mutex);
+    reports.clear();
+    times.clear();
+    clock.restart();
+}
+
+bool FakeDevice::waitFor(size_t n, int timeoutMs)
+{
+    return waitUntil([&] { return count() >= n; }, timeoutMs);
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+// A device on a test bus played by the test itself: it records every output
+// report the tool writes, with the time it arrived, and sends whatever input
+// report the test gives it.
+
+#include "hid/hid.h"
+#include "sim/VhidEndpoint.h"
+
+#include <QElapsedTimer>
+#include <QString>
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class FakeDevice
+{
+public:
+    using Report = std::vector<uint8_t>;
+
+    FakeDevice(const std::string& busDir, const std::string& stem, orvsim::VhidInfo info);
+
+    bool plug() { return endpoint.plug(); }
+    void unplug() { endpoint.unplug(); }
+    // A new handle on the device, as discovery would open it.
+    hid_device* open() const;
+    QString path() const { return QString::fromStdString(endpoint.sockPath()); }
+    int send(const Report& report) { return endpoint.send(report.data(), report.size()); }
+
+    size_t count();
+    Report at(size_t i);
+    qint64 timeAt(size_t i); // ms since the last clear()
+    std::vector<Report> received();
+    void clear();
+    // Runs the event loop until count reports have arrived.
+    bool waitFor(size_t count, int timeoutMs = 2000);
+
+private:
+    orvsim::VhidEndpoint endpoint;
+    std::mutex mutex;
+    std::vector<Report> reports;
+    std::vector<qint64> times;
+    QElapsedTimer clock;
+};
