@@ -1,5 +1,161 @@
 #include "UsbDeviceOrvBootloader.h"
 
+#include "profiles/crc32Words.h"
+
+#include <QCoreApplication>
+#include <QtEndian>
+
+#include <cstring>
+
 UsbDeviceOrvBootloader::UsbDeviceOrvBootloader(QString path, hid_device* device)
     : UsbDevice(std::move(path), device)
 {}
+
+QByteArray UsbDeviceOrvBootloader::padToChunks(QByteArray image)
+{
+    const int rest = static_cast<int>(image.size() % ChunkSize);
+    if (rest != 0)
+        image.append(QByteArray(ChunkSize - rest, '\0'));
+    return image;
+}
+
+void UsbDeviceOrvBootloader::buildChunkCommand(const QByteArray& paddedImage, int index,
+                                               uint8_t* command)
+{
+    const int chunks = static_cast<int>(paddedImage.size() / ChunkSize);
+    std::memset(command, 0, OrvUsbReport::Size);
+    command[0] = OrvUsbReport::CommandId;
+    command[1] = static_cast<uint8_t>(UsbCommand::FirmwareChunk);
+    if (index < 0 || index >= chunks) {
+        // An index equal to the count tells the device the image is complete.
+        qToLittleEndian<qint16>(static_cast<qint16>(chunks), command + IndexOffset);
+        qToLittleEndian<qint16>(static_cast<qint16>(chunks), command + CountOffset);
+        return;
+    }
+    const char* chunk = paddedImage.constData() + index * ChunkSize;
+    std::memcpy(command + DataOffset, chunk, ChunkSize);
+    qToLittleEndian<qint16>(static_cast<qint16>(index), command + IndexOffset);
+    qToLittleEndian<qint16>(static_cast<qint16>(chunks), command + CountOffset);
+    qToLittleEndian<quint32>(crc32Words(command + DataOffset, ChunkSize), command + CrcOffset);
+    if (index > 0) {
+        command[TailFlagOffset] = 1;
+        std::memcpy(command + TailOffset, chunk - TailSize, TailSize);
+    }
+}
+
+void UsbDeviceOrvBootloader::sendCommand(UsbCommand code, int byte, uint8_t value, bool expectReply)
+{
+    uint8_t command[OrvUsbReport::Size] = {};
+    command[0] = OrvUsbReport::CommandId;
+    command[1] = static_cast<uint8_t>(code);
+    command[2] = ProtocolVersion;
+    command[byte] = value;
+    sendReport(command, expectReply);
+}
+
+// The bootloader's Reset command does one of two things, chosen by which
+// payload byte is set.
+void UsbDeviceOrvBootloader::exitBootloader()
+{
+    sendCommand(UsbCommand::Reset, 3, 1, false);
+}
+
+void UsbDeviceOrvBootloader::resetToFactoryDefaults()
+{
+    sendCommand(UsbCommand::Reset, 5, 1, false);
+}
+
+void UsbDeviceOrvBootloader::loadSettings()
+{
+    sendCommand(UsbCommand::ReadSettings, 42, 0, true);
+}
+
+void UsbDeviceOrvBootloader::updateFirmware(QByteArray newFirmwareBytes)
+{
+    // The chunk fields cannot describe a longer image; refuse it before the
+    // device has seen any of it, and leave whatever runs alone.
+    if (newFirmwareBytes.size() > MaxImageSize) {
+        emit onUpdateFailed(this, QCoreApplication::translate(
+                                      "ORV_wheel_tool",
+                                      "Firmware image too large: %1 bytes; at most %2 bytes "
+                                      "can be written.")
+                                      .arg(newFirmwareBytes.size())
+                                      .arg(MaxImageSize));
+        return;
+    }
+    firmware = padToChunks(std::move(newFirmwareBytes));
+    updating = true;
+    emit onFirmwareUpdateStarted(chunkCount());
+    sendChunk(0);
+}
+
+void UsbDeviceOrvBootloader::sendChunk(int index)
+{
+    const int chunks = chunkCount();
+    const bool last = index >= chunks;
+    if (last)
+        updating = false;
+    const unsigned step = ++transferStep;
+    // A modal progress dialog runs the event loop from here, and a report
+    // handled there may already have sent this chunk or a later one.
+    emit onFirmwareUpdateProgress(index, chunks);
+    if (step != transferStep)
+        return;
+
+    uint8_t command[OrvUsbReport::Size];
+    buildChunkCommand(firmware, index, command);
+    sendReport(command, !last);
+    if (last)
+        emit onUpdateCompleted(this);
+}
+
+bool UsbDeviceOrvBootloader::namesChunkOfUpdate(const OrvUsbReport& report) const
+{
+    const int index = qFromLittleEndian<qint16>(report.data + IndexOffset);
+    return updating && index >= 0 && index < chunkCount();
+}
+
+void UsbDeviceOrvBootloader::handleReport(OrvUsbReport* report, uint64_t readTimeMicros)
+{
+    const auto code = static_cast<UsbCommand>(report->data[1]);
+    // An echo that names no chunk of the running update answers nothing we
+    // sent: following it would read past the image. It does not count as an
+    // answer either, so whatever is outstanding keeps being resent.
+    if (code == UsbCommand::FirmwareChunk && !namesChunkOfUpdate(*report))
+        return;
+
+    UsbDevice::handleReport(report, readTimeMicros);
+    switch (code) {
+    case UsbCommand::FirmwareChunk:
+        handleChunkEcho(*report);
+        break;
+    case UsbCommand::ReadSettings:
+        std::memcpy(&deviceInfo, report->data + OrvUsbDeviceInfo::ResponseOffset,
+                    sizeof deviceInfo);
+        emit onSettingsLoaded(this);
+        break;
+    default:
+        break;
+    }
+}
+
+void UsbDeviceOrvBootloader::handleChunkEcho(const OrvUsbReport& echo)
+{
+    const int index = qFromLittleEndian<qint16>(echo.data + IndexOffset);
+    const quint32 crc = qFromLittleEndian<quint32>(echo.data + CrcOffset);
+    if (crc32Words(echo.data + DataOffset, ChunkSize) == crc) {
+        sendChunk(index + 1);
+        return;
+    }
+
+    const int count = qFromLittleEndian<qint16>(echo.data + CountOffset);
+    updating = false;
+    ++transferStep;
+    // Nothing more goes out, even when the echo came under the joystick
+    // report ID, which leaves the resend running.
+    retryTimer.stop();
+    emit onUpdateFailed(
+        this, QCoreApplication::translate("ORV_wheel_tool", "CRC failed on chunk %1 of %2")
+                  .arg(index)
+                  .arg(count));
+}
