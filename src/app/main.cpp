@@ -1,7 +1,7 @@
 #include "usb/UsbManager.h"
+#include "window/ORV_wheel_tool.h"
 
 #include <QApplication>
-#include <QMainWindow>
 
 #include <cstdio>
 #include <cstring>
@@ -32,14 +32,9 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     int result = 0;
     {
-        // Until the configuration window exists, an empty window keeps the
-        // tool's place and its manager finds and reads devices as it will.
-        QMainWindow window;
-        window.setWindowTitle(
-            QCoreApplication::translate("ORV_wheel_tool", "ORV Torvane Pro - Config Tool"));
-        window.resize(757, 676);
-        UsbManager manager;
-        manager.start(false);
+        // Destroyed before the application: the window stops the manager,
+        // which joins the reader thread and releases every device.
+        ORV_wheel_tool window;
         window.show();
         result = app.exec();
     }

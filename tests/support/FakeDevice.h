@@ -21,6 +21,8 @@ public:
     using Report = std::vector<uint8_t>;
 
     FakeDevice(const std::string& busDir, const std::string& stem, orvsim::VhidInfo info);
+    // Leaves the bus first: the endpoint's thread records into the members.
+    ~FakeDevice() { endpoint.unplug(); }
 
     bool plug() { return endpoint.plug(); }
     void unplug() { endpoint.unplug(); }
