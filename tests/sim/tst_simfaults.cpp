@@ -238,8 +238,11 @@ void TestSimFaults::unplugAfterReports()
     QFETCH(int, reports);
     auto client = std::make_unique<SimClient>(pedals->sockPath());
     QVERIFY(!client->nextJoystick().empty());
+    // Set between reports, so none is on its way while counting starts.
+    pedals->stopStreaming();
     const uint64_t before = pedals->streamedReports();
     pedals->setUnplugAfterReports(reports);
+    pedals->startStreaming(200);
     QVERIFY(client->waitGone(2000));
     QVERIFY(pedals->waitForIdentity(Identity::Absent, 1000));
     QCOMPARE(pedals->streamedReports() - before, uint64_t(reports));
@@ -346,9 +349,12 @@ void TestSimFaults::malformedReports()
     QCOMPARE(owner->identity(), identity);
     SimClient client(dev.sockPath());
     const Report probe = target == 2 ? command(3, 2, {{42, 0}}) : readBegin(owner);
-    const Report answer = client.ask(probe);
+    QVERIFY(client.send(probe));
+    // Answers to the last random commands may still be on their way.
+    Report answer = client.nextAnswer();
+    while (!answer.empty() && answer[1] != 3)
+        answer = client.nextAnswer();
     QVERIFY(!answer.empty());
-    QCOMPARE(answer[1], uint8_t(3));
 }
 
 QTEST_GUILESS_MAIN(TestSimFaults)
