@@ -2,7 +2,7 @@
 // 10), the calibration record and mode, and joystick positions that follow
 // from raw readings, the calibration and the current response curve.
 
-#include "SimClient.h"
+#include "CommandChain.h"
 #include "sim/SimProtocol.h"
 #include "sim/Simulator.h"
 #include "support/TestBus.h"
@@ -18,24 +18,6 @@ namespace {
 
 constexpr uint8_t V = 4;
 constexpr size_t K = 10;
-
-struct Step
-{
-    Report command;
-    int answerCode; // -1: no answer may come
-    QVector<QPair<int, int>> expect;
-};
-using Chain = QVector<Step>;
-
-Step answered(Report c, int code, QVector<QPair<int, int>> expect = {})
-{
-    return {std::move(c), code, std::move(expect)};
-}
-
-Step unanswered(Report c)
-{
-    return {std::move(c), -1, {}};
-}
 
 Report record(uint8_t code, uint8_t i)
 {
@@ -64,8 +46,6 @@ Positions decode(const Report& joystick)
 }
 
 } // namespace
-
-Q_DECLARE_METATYPE(Chain)
 
 class TestSimPedals : public QObject
 {
@@ -166,22 +146,9 @@ void TestSimPedals::chains()
     QFETCH(Chain, chain);
     QFETCH(int, storedCount);
     QFETCH(int, activeCount);
-    for (int s = 0; s < chain.size(); ++s) {
-        const Step& step = chain[s];
-        const QByteArray where = "step " + QByteArray::number(s);
-        QVERIFY2(client->send(step.command), where);
-        if (step.answerCode < 0) {
-            QVERIFY2(client->quietFor(100), where);
-            continue;
-        }
-        const Report answer = client->nextAnswer();
-        QVERIFY2(!answer.empty(), where);
-        QCOMPARE(answer[1], uint8_t(step.answerCode));
-        QCOMPARE(answer[2], V);
-        for (const auto& e : step.expect)
-            QVERIFY2(answer[size_t(e.first)] == e.second,
-                     where + " byte " + QByteArray::number(e.first));
-    }
+    runChain(*client, chain, V);
+    if (QTest::currentTestFailed())
+        return;
     QCOMPARE(int(pedals->storedProfiles().count()), storedCount);
     QCOMPARE(int(pedals->profiles().count()), activeCount);
 }

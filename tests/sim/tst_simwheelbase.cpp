@@ -2,7 +2,7 @@
 // answers of the read, save and live update chains, what they leave in the
 // model, centring, factory defaults, test commands and the telemetry.
 
-#include "SimClient.h"
+#include "CommandChain.h"
 #include "sim/SimProtocol.h"
 #include "sim/Simulator.h"
 #include "support/TestBus.h"
@@ -19,24 +19,6 @@ namespace {
 
 constexpr uint8_t V = 6;
 constexpr size_t K = 42;
-
-struct Step
-{
-    Report command;
-    int answerCode; // -1: no answer may come
-    QVector<QPair<int, int>> expect;
-};
-using Chain = QVector<Step>;
-
-Step answered(Report c, int code, QVector<QPair<int, int>> expect = {})
-{
-    return {std::move(c), code, std::move(expect)};
-}
-
-Step unanswered(Report c)
-{
-    return {std::move(c), -1, {}};
-}
 
 Report readBegin()
 {
@@ -75,8 +57,6 @@ std::string nameOf(const std::vector<uint8_t>& rec)
 }
 
 } // namespace
-
-Q_DECLARE_METATYPE(Chain)
 
 class TestSimWheelBase : public QObject
 {
@@ -213,23 +193,9 @@ void TestSimWheelBase::chains()
     QFETCH(int, storedCount);
     QFETCH(int, activeCount);
     QFETCH(int, activeCurrent);
-    for (int s = 0; s < chain.size(); ++s) {
-        const Step& step = chain[s];
-        const QByteArray where = "step " + QByteArray::number(s);
-        QVERIFY2(client->send(step.command), where);
-        if (step.answerCode < 0) {
-            QVERIFY2(client->quietFor(100), where);
-            continue;
-        }
-        const Report answer = client->nextAnswer();
-        QVERIFY2(!answer.empty(), where);
-        QCOMPARE(answer[1], uint8_t(step.answerCode));
-        QCOMPARE(answer[2], V);
-        for (const auto& e : step.expect)
-            QVERIFY2(answer[size_t(e.first)] == e.second,
-                     where + " byte " + QByteArray::number(e.first) + " is " +
-                         QByteArray::number(answer[size_t(e.first)]));
-    }
+    runChain(*client, chain, V);
+    if (QTest::currentTestFailed())
+        return;
     QCOMPARE(int(wheel->storedProfiles().count()), storedCount);
     QCOMPARE(int(wheel->profiles().count()), activeCount);
     QCOMPARE(int(wheel->profiles().currentIndex), activeCurrent);
