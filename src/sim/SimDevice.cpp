@@ -1,44 +1,102 @@
 #include "SimDevice.h"
 
-#include <chrono>
+#include "SimProtocol.h"
+
+#include <algorithm>
 
 namespace orvsim {
 
 SimDevice::SimDevice(const std::string& busDir, const std::string& stem, VhidInfo info)
     : endpoint(busDir, stem, std::move(info))
 {
+    tasks.start();
     endpoint.setReceiver([this](const Report& report) {
         {
             std::lock_guard<std::mutex> guard(mutex);
             receivedReports.push_back(report);
         }
         changed.notify_all();
-        handleOutputReport(report);
+        if (report.empty() || report[0] != CommandReportId)
+            return;
+        // The firmware reads a fixed 64-byte buffer whatever the host sent.
+        Report command(report.begin(), report.begin() + std::min(report.size(), ReportSize));
+        command.resize(ReportSize, 0);
+        tasks.post(Clock::now() + frameTime(), [this, command] {
+            if (!silent_)
+                handleOutputReport(command);
+        });
     });
 }
 
 SimDevice::~SimDevice()
 {
-    shutdown();
+    SimDevice::shutdown();
 }
 
 void SimDevice::shutdown()
 {
+    tasks.stop();
     stopStreaming();
+    std::lock_guard<std::mutex> guard(plugMutex);
     endpoint.unplug();
 }
 
 bool SimDevice::plug()
 {
+    std::lock_guard<std::mutex> guard(plugMutex);
+    streamMuted = false;
     return endpoint.plug();
 }
 
 void SimDevice::unplug()
 {
+    std::lock_guard<std::mutex> guard(plugMutex);
     endpoint.unplug();
 }
 
 void SimDevice::handleOutputReport(const Report&) {}
+
+void SimDevice::setDropEveryKthAnswer(int k)
+{
+    answersSinceDropSet = 0;
+    dropEvery = std::max(0, k);
+}
+
+int SimDevice::protocolVersion(int own) const
+{
+    const int override = protocolOverride;
+    return override >= 0 ? override : own;
+}
+
+SimDevice::Clock::time_point SimDevice::answerDue() const
+{
+    return tasks.isQueueThread() ? tasks.currentDue() + frameTime() : Clock::now();
+}
+
+void SimDevice::reply(Report answer)
+{
+    if (silent_)
+        return;
+    const int k = dropEvery;
+    if (k > 0 && ++answersSinceDropSet % uint64_t(k) == 0)
+        return;
+    ++sent;
+    if (frameUs == 0 || !tasks.isQueueThread()) {
+        endpoint.send(answer.data(), answer.size());
+        return;
+    }
+    tasks.post(answerDue(), [this, answer] { endpoint.send(answer.data(), answer.size()); });
+}
+
+void SimDevice::afterAnswers(SimTaskQueue::Task task)
+{
+    tasks.post(answerDue(), std::move(task));
+}
+
+void SimDevice::runLater(std::chrono::milliseconds delay, SimTaskQueue::Task task)
+{
+    tasks.post(Clock::now() + delay, std::move(task));
+}
 
 void SimDevice::startStreaming(double rateHz)
 {
@@ -77,7 +135,6 @@ uint64_t SimDevice::streamedReports() const
 
 void SimDevice::stream(double rateHz)
 {
-    using Clock = std::chrono::steady_clock;
     const auto period =
         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / rateHz));
     auto next = Clock::now();
@@ -91,15 +148,35 @@ void SimDevice::stream(double rateHz)
             break;
         StreamHook currentHook = hook;
         lock.unlock();
-        uint8_t report[ReportSize] = {};
-        fillJoystickReport(report, sequence);
-        if (currentHook)
-            currentHook(report, sequence);
-        endpoint.send(report, sizeof report);
-        ++sequence;
+        const uint64_t thisSequence = sequence++;
+        bool wentOut = false;
+        if (endpoint.isPlugged() && !streamSilent && !streamMuted) {
+            if (unplugCountdown == 0) {
+                leaveByFault();
+            } else {
+                uint8_t report[ReportSize] = {};
+                fillJoystickReport(report, thisSequence);
+                if (currentHook)
+                    currentHook(report, thisSequence);
+                endpoint.send(report, sizeof report);
+                wentOut = true;
+                int64_t left = unplugCountdown;
+                if (left > 0 && unplugCountdown.compare_exchange_strong(left, left - 1) &&
+                    left == 1)
+                    leaveByFault();
+            }
+        }
         lock.lock();
-        streamed = sequence;
+        if (wentOut)
+            ++streamed;
     }
+}
+
+void SimDevice::leaveByFault()
+{
+    unplugCountdown = -1;
+    streamMuted = true; // nothing more goes out before the firmware thread unplugs
+    tasks.post(Clock::now(), [this] { unplug(); });
 }
 
 int SimDevice::sendReport(const Report& report)

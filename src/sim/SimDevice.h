@@ -1,10 +1,14 @@
 #pragma once
 
 // Common part of the simulated devices: one endpoint on the bus, a joystick
-// report stream at a set rate, and a record of every report received.
+// report stream at a set rate, a record of every report received, the thread
+// the firmware runs on, and the faults a test can switch on.
 
+#include "SimTaskQueue.h"
 #include "VhidEndpoint.h"
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -20,6 +24,7 @@ class SimDevice
 public:
     static constexpr size_t ReportSize = 64;
     using Report = std::vector<uint8_t>;
+    using Clock = SimTaskQueue::Clock;
     // Lets a caller stamp each streamed report just before it is sent.
     using StreamHook = std::function<void(uint8_t* report, uint64_t sequence)>;
 
@@ -28,17 +33,19 @@ public:
     SimDevice(const SimDevice&) = delete;
     SimDevice& operator=(const SimDevice&) = delete;
 
-    bool plug();
-    void unplug();
+    virtual bool plug();
+    virtual void unplug();
     bool isPlugged() const { return endpoint.isPlugged(); }
 
-    // Streams joystick reports at rateHz until stopStreaming (0 stops).
+    // Streams joystick reports at rateHz until stopStreaming (0 stops). Only
+    // reports that went out while plugged count.
     void startStreaming(double rateHz);
     void stopStreaming();
     void setStreamHook(StreamHook hook);
     uint64_t streamedReports() const;
 
-    // Sends one input report as given (any length) to every connection.
+    // Sends one input report as given (any length) to every connection, now,
+    // past every fault.
     int sendReport(const Report& report);
 
     std::vector<Report> received() const;
@@ -50,20 +57,51 @@ public:
     const VhidInfo& info() const { return endpoint.info(); }
     const std::string& sockPath() const { return endpoint.sockPath(); }
 
+    // Faults. Each takes effect with the next report.
+    // A hung firmware: commands are received but neither acted on nor answered.
+    void setSilent(bool silent) { silent_ = silent; }
+    bool isSilent() const { return silent_; }
+    // No joystick reports (answers go on unless silent as well).
+    void setStreamSilent(bool silent) { streamSilent = silent; }
+    // Answers k, 2k, 3k... (counted from this call) are lost; 0 loses none.
+    void setDropEveryKthAnswer(int k);
+    // The version byte of the settings answer; -1 for the model's own.
+    void setProtocolVersionOverride(int version) { protocolOverride = version; }
+    // Leaves the bus once n more joystick reports have gone out; -1 never.
+    void setUnplugAfterReports(int64_t n) { unplugCountdown = n; }
+    // A USB frame: each command is taken one frame after it arrives, and each
+    // answer goes out one frame after the command was taken. 0: no delay.
+    virtual void setFrameTime(std::chrono::microseconds frame) { frameUs = frame.count(); }
+    std::chrono::microseconds frameTime() const { return std::chrono::microseconds(frameUs); }
+    uint64_t answersSent() const { return sent; }
+
 protected:
-    // Subclasses end the stream and leave the bus in their own destructors,
-    // before the virtual functions below stop being theirs.
-    void shutdown();
+    // Subclasses end the firmware, the stream and the bus presence in their
+    // own destructors, before the virtual functions below stop being theirs.
+    virtual void shutdown();
 
     virtual void fillJoystickReport(uint8_t* report, uint64_t sequence) = 0;
-    // The firmware's answer to an output report; runs on the endpoint thread.
+    // The firmware's reaction to a command report, on the firmware thread.
+    // The report is always 64 bytes with the command report ID in byte 0:
+    // shorter ones arrive zero-padded, longer ones cut, others are not passed on.
     virtual void handleOutputReport(const Report& report);
+
+    // Answers through the faults and the frame delay.
+    void reply(Report answer);
+    // Runs a task on the firmware thread after the answers already given.
+    void afterAnswers(SimTaskQueue::Task task);
+    void runLater(std::chrono::milliseconds delay, SimTaskQueue::Task task);
+    int protocolVersion(int own) const;
 
     VhidEndpoint endpoint;
 
 private:
     void stream(double rateHz);
+    void leaveByFault();
+    Clock::time_point answerDue() const;
 
+    SimTaskQueue tasks;
+    std::mutex plugMutex;
     mutable std::mutex mutex;
     mutable std::condition_variable changed;
     std::vector<Report> receivedReports;
@@ -71,6 +109,16 @@ private:
     uint64_t streamed = 0;
     bool streaming = false;
     std::thread streamThread;
+
+    std::atomic<bool> silent_{false};
+    std::atomic<bool> streamSilent{false};
+    std::atomic<int> dropEvery{0};
+    std::atomic<uint64_t> answersSinceDropSet{0};
+    std::atomic<int> protocolOverride{-1};
+    std::atomic<int64_t> unplugCountdown{-1};
+    std::atomic<bool> streamMuted{false}; // left the bus by the fault, until plugged again
+    std::atomic<int64_t> frameUs{0};
+    std::atomic<uint64_t> sent{0};
 };
 
 } // namespace orvsim

@@ -23,35 +23,44 @@ std::unique_ptr<Simulator> Simulator::createPrivate()
 
 Simulator::~Simulator()
 {
-    devices.clear(); // each device leaves the bus
+    devices_.clear(); // each device leaves the bus
     if (ownsDir)
         ::rmdir(dir.c_str());
 }
 
-SimWheelBase* Simulator::addWheelBase(const std::string& stem, double rateHz)
+template <class Device> Device* Simulator::add(const std::string& stem, double rateHz)
 {
-    auto device = std::make_unique<SimWheelBase>(dir, stem);
+    auto device = std::make_unique<Device>(dir, stem);
     if (!device->plug())
         return nullptr;
     device->startStreaming(rateHz);
-    devices.push_back(std::move(device));
-    return static_cast<SimWheelBase*>(devices.back().get());
+    Device* raw = device.get();
+    devices_.push_back(std::move(device));
+    return raw;
+}
+
+SimWheelBase* Simulator::addWheelBase(const std::string& stem, double rateHz)
+{
+    return add<SimWheelBase>(stem, rateHz);
 }
 
 SimPedals* Simulator::addPedals(const std::string& stem, double rateHz)
 {
-    auto device = std::make_unique<SimPedals>(dir, stem);
-    if (!device->plug())
-        return nullptr;
-    device->startStreaming(rateHz);
-    devices.push_back(std::move(device));
-    return static_cast<SimPedals*>(devices.back().get());
+    return add<SimPedals>(stem, rateHz);
 }
 
 void Simulator::addDefaultDevices()
 {
     addWheelBase();
     addPedals();
+}
+
+std::vector<SimFirmwareDevice*> Simulator::devices() const
+{
+    std::vector<SimFirmwareDevice*> all;
+    for (const auto& device : devices_)
+        all.push_back(device.get());
+    return all;
 }
 
 } // namespace orvsim

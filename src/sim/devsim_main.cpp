@@ -14,60 +14,198 @@ namespace {
 
 void usage(FILE* out)
 {
-    std::fputs("usage: orv-devsim --bus DIR [--no-wheelbase] [--no-pedals]\n"
-               "                  [--wheelbase-rate HZ] [--pedals-rate HZ]\n"
-               "Serves a simulated wheel base and pedals on the virtual HID bus in DIR\n"
-               "(created if missing) until interrupted. Point the tool at it with\n"
-               "ORV_HID_BACKEND=vhid:DIR.\n",
-               out);
+    std::fputs(
+        "usage: orv-devsim --bus DIR [options]\n"
+        "Serves a simulated wheel base and pedals on the virtual HID bus in DIR\n"
+        "(created if missing) until interrupted. Point the tool at it with\n"
+        "ORV_HID_BACKEND=vhid:DIR.\n"
+        "\n"
+        "Devices:\n"
+        "  --no-wheelbase              serve no wheel base\n"
+        "  --no-pedals                 serve no pedals\n"
+        "  --wheelbase-rate HZ         joystick reports per second (default 1000, 0 none)\n"
+        "  --pedals-rate HZ            joystick reports per second (default 500, 0 none)\n"
+        "  --wheelbase-profiles N      factory profiles of the wheel base (1-100, default 3)\n"
+        "  --pedals-profiles N         factory profiles of the pedals (1-40, default 3)\n"
+        "  --wheelbase-firmware X.Y    firmware version the wheel base reports\n"
+        "  --pedals-firmware X.Y       firmware version the pedals report\n"
+        "  --telemetry-layout L        wheel base joystick telemetry: 1 status, 2 force\n"
+        "                              samples, 3 motor trace (default 1)\n"
+        "  --reboot-delay MS           time off the bus when entering or leaving the\n"
+        "                              bootloader (default 300)\n"
+        "  --frame-time US             simulated USB frame: each command is taken one frame\n"
+        "                              after it arrives, each answer sent one frame later\n"
+        "                              (default 0)\n"
+        "\n"
+        "Faults (every device):\n"
+        "  --silent                    take no commands and answer nothing\n"
+        "  --silent-stream             send no joystick reports\n"
+        "  --drop-every K              lose every K-th answer\n"
+        "  --wheelbase-protocol V      protocol version in the wheel base's settings answer\n"
+        "  --pedals-protocol V         protocol version in the pedals' settings answer\n"
+        "  --corrupt-chunk I           damage the bootloader's echo of firmware chunk I\n"
+        "  --unplug-after N            leave the bus after N joystick reports\n"
+        "  --echo-read-end             also answer the end of a settings read\n",
+        out);
 }
 
-bool parseRate(const char* text, double* out)
+bool parseNumber(const char* text, double low, double high, double* out)
 {
     char* end = nullptr;
     const double v = std::strtod(text, &end);
-    if (!end || *end != '\0' || !(v >= 0 && v <= 100000))
+    if (!end || end == text || *end != '\0' || !(v >= low && v <= high))
         return false;
     *out = v;
     return true;
+}
+
+bool parseVersion(const char* text, int* majorOut, int* minorOut)
+{
+    int a = -1;
+    int b = -1;
+    char tail = 0;
+    if (std::sscanf(text, "%d.%d%c", &a, &b, &tail) != 2 || a < 0 || a > 255 || b < 0 || b > 255)
+        return false;
+    *majorOut = a;
+    *minorOut = b;
+    return true;
+}
+
+struct DeviceOptions
+{
+    bool enabled = true;
+    double rate = 0;
+    double profiles = 0;
+    int firmwareMajor = -1;
+    int firmwareMinor = -1;
+    double protocol = -1;
+};
+
+struct Options
+{
+    std::string bus;
+    DeviceOptions wheelBase{true, orvsim::Simulator::DefaultWheelBaseRateHz};
+    DeviceOptions pedals{true, orvsim::Simulator::DefaultPedalsRateHz};
+    double layout = 1;
+    double rebootDelay = -1;
+    double frameTime = 0;
+    bool silent = false;
+    bool silentStream = false;
+    double dropEvery = 0;
+    double corruptChunk = -1;
+    double unplugAfter = -1;
+    bool echoReadEnd = false;
+};
+
+// 0: parsed; 1: --help; 2: bad arguments.
+int parse(int argc, char** argv, Options* o)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        auto number = [&](double low, double high, double* out) {
+            if (!value || !parseNumber(value, low, high, out))
+                return false;
+            ++i;
+            return true;
+        };
+        auto version = [&](DeviceOptions* d) {
+            if (!value || !parseVersion(value, &d->firmwareMajor, &d->firmwareMinor))
+                return false;
+            ++i;
+            return true;
+        };
+        bool ok = true;
+        if (arg == "--help" || arg == "-h")
+            return 1;
+        else if (arg == "--bus" && value)
+            o->bus = argv[++i];
+        else if (arg == "--no-wheelbase")
+            o->wheelBase.enabled = false;
+        else if (arg == "--no-pedals")
+            o->pedals.enabled = false;
+        else if (arg == "--wheelbase-rate")
+            ok = number(0, 100000, &o->wheelBase.rate);
+        else if (arg == "--pedals-rate")
+            ok = number(0, 100000, &o->pedals.rate);
+        else if (arg == "--wheelbase-profiles")
+            ok = number(1, orvsim::SimWheelBase::Capacity, &o->wheelBase.profiles);
+        else if (arg == "--pedals-profiles")
+            ok = number(1, orvsim::SimPedals::Capacity, &o->pedals.profiles);
+        else if (arg == "--wheelbase-firmware")
+            ok = version(&o->wheelBase);
+        else if (arg == "--pedals-firmware")
+            ok = version(&o->pedals);
+        else if (arg == "--wheelbase-protocol")
+            ok = number(0, 255, &o->wheelBase.protocol);
+        else if (arg == "--pedals-protocol")
+            ok = number(0, 255, &o->pedals.protocol);
+        else if (arg == "--telemetry-layout")
+            ok = number(1, 3, &o->layout);
+        else if (arg == "--reboot-delay")
+            ok = number(0, 60000, &o->rebootDelay);
+        else if (arg == "--frame-time")
+            ok = number(0, 1000000, &o->frameTime);
+        else if (arg == "--silent")
+            o->silent = true;
+        else if (arg == "--silent-stream")
+            o->silentStream = true;
+        else if (arg == "--drop-every")
+            ok = number(0, 1e9, &o->dropEvery);
+        else if (arg == "--corrupt-chunk")
+            ok = number(0, orvsim::SimBootloader::MaxChunks, &o->corruptChunk);
+        else if (arg == "--unplug-after")
+            ok = number(0, 1e15, &o->unplugAfter);
+        else if (arg == "--echo-read-end")
+            o->echoReadEnd = true;
+        else
+            ok = false;
+        if (!ok) {
+            std::fprintf(stderr, "orv-devsim: bad argument: %s\n", arg.c_str());
+            return 2;
+        }
+    }
+    return o->bus.empty() ? 2 : 0;
+}
+
+void configure(orvsim::SimFirmwareDevice* device, const DeviceOptions& d, const Options& o)
+{
+    if (d.profiles > 0)
+        device->setDefaultProfileCount(int(d.profiles));
+    if (d.firmwareMajor >= 0)
+        device->setFirmwareVersion(uint8_t(d.firmwareMajor), uint8_t(d.firmwareMinor));
+    if (d.protocol >= 0)
+        device->setProtocolVersionOverride(int(d.protocol));
+    if (o.rebootDelay >= 0)
+        device->setRebootDelay(std::chrono::milliseconds(int64_t(o.rebootDelay)));
+    device->setFrameTime(std::chrono::microseconds(int64_t(o.frameTime)));
+    device->setEchoReadEnd(o.echoReadEnd);
+    device->setStreamSilent(o.silentStream);
+    if (o.unplugAfter >= 0)
+        device->setUnplugAfterReports(int64_t(o.unplugAfter));
+    for (orvsim::SimDevice* identity : {static_cast<orvsim::SimDevice*>(device),
+                                        static_cast<orvsim::SimDevice*>(&device->bootloader())}) {
+        identity->setSilent(o.silent);
+        identity->setDropEveryKthAnswer(int(o.dropEvery));
+    }
+    device->bootloader().setCorruptEchoOfChunk(int(o.corruptChunk));
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    std::string bus;
-    bool wheelBase = true;
-    bool pedals = true;
-    double wheelBaseRate = orvsim::Simulator::DefaultWheelBaseRateHz;
-    double pedalsRate = orvsim::Simulator::DefaultPedalsRateHz;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--bus" && hasValue) {
-            bus = argv[++i];
-        } else if (arg == "--no-wheelbase") {
-            wheelBase = false;
-        } else if (arg == "--no-pedals") {
-            pedals = false;
-        } else if (arg == "--wheelbase-rate" && hasValue &&
-                   parseRate(argv[i + 1], &wheelBaseRate)) {
-            ++i;
-        } else if (arg == "--pedals-rate" && hasValue && parseRate(argv[i + 1], &pedalsRate)) {
-            ++i;
-        } else if (arg == "--help" || arg == "-h") {
-            usage(stdout);
-            return 0;
-        } else {
-            std::fprintf(stderr, "orv-devsim: bad argument: %s\n", arg.c_str());
-            usage(stderr);
-            return 2;
-        }
+    Options options;
+    const int parsed = parse(argc, argv, &options);
+    if (parsed == 1) {
+        usage(stdout);
+        return 0;
     }
-    if (bus.empty()) {
+    if (parsed != 0) {
         usage(stderr);
         return 2;
     }
+    const std::string& bus = options.bus;
     ::mkdir(bus.c_str(), 0755);
     struct stat st
     {};
@@ -85,13 +223,24 @@ int main(int argc, char** argv)
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     orvsim::Simulator simulator(bus);
-    if (wheelBase && !simulator.addWheelBase("wheelbase", wheelBaseRate)) {
-        std::fprintf(stderr, "orv-devsim: cannot serve the wheel base in %s\n", bus.c_str());
-        return 1;
+    if (options.wheelBase.enabled) {
+        orvsim::SimWheelBase* wheelBase = simulator.addWheelBase("wheelbase", 0);
+        if (!wheelBase) {
+            std::fprintf(stderr, "orv-devsim: cannot serve the wheel base in %s\n", bus.c_str());
+            return 1;
+        }
+        configure(wheelBase, options.wheelBase, options);
+        wheelBase->setTelemetryLayout(int(options.layout));
+        wheelBase->startStreaming(options.wheelBase.rate);
     }
-    if (pedals && !simulator.addPedals("pedals", pedalsRate)) {
-        std::fprintf(stderr, "orv-devsim: cannot serve the pedals in %s\n", bus.c_str());
-        return 1;
+    if (options.pedals.enabled) {
+        orvsim::SimPedals* pedals = simulator.addPedals("pedals", 0);
+        if (!pedals) {
+            std::fprintf(stderr, "orv-devsim: cannot serve the pedals in %s\n", bus.c_str());
+            return 1;
+        }
+        configure(pedals, options.pedals, options);
+        pedals->startStreaming(options.pedals.rate);
     }
     std::printf("orv-devsim: serving on %s\n", bus.c_str());
     std::fflush(stdout);

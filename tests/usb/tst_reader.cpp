@@ -219,7 +219,8 @@ void TestReader::unplugAndReplug()
     QPointer<UsbDevice> first = firstObject;
     UsbDevice* announced = nullptr;
     bool aliveDuringSignal = false;
-    connect(manager.get(), &UsbManager::onDeviceDisconnected, this, [&](UsbDevice* device) {
+    QObject scope; // the lambda captures locals: disconnect it when they go
+    connect(manager.get(), &UsbManager::onDeviceDisconnected, &scope, [&](UsbDevice* device) {
         announced = device;
         aliveDuringSignal = !first.isNull();
     });
