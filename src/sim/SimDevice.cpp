@@ -21,7 +21,7 @@ SimDevice::SimDevice(const std::string& busDir, const std::string& stem, VhidInf
         // The firmware reads a fixed 64-byte buffer whatever the host sent.
         Report command(report.begin(), report.begin() + std::min(report.size(), ReportSize));
         command.resize(ReportSize, 0);
-        tasks.post(Clock::now() + frameTime(), [this, command] {
+        tasks.post(nextFrame(Clock::now()), [this, command] {
             if (!silent_)
                 handleOutputReport(command);
         });
@@ -66,6 +66,17 @@ int SimDevice::protocolVersion(int own) const
 {
     const int override = protocolOverride;
     return override >= 0 ? override : own;
+}
+
+SimDevice::Clock::time_point SimDevice::nextFrame(Clock::time_point t) const
+{
+    // Frames start on a fixed 1-frame grid, as a bus's start-of-frame ticks
+    // do: a report is taken at the first frame boundary after it arrives.
+    const auto frame = std::chrono::duration_cast<Clock::duration>(frameTime());
+    if (frame.count() <= 0)
+        return t;
+    const auto sinceEpoch = t.time_since_epoch();
+    return Clock::time_point((sinceEpoch / frame + 1) * frame);
 }
 
 SimDevice::Clock::time_point SimDevice::answerDue() const

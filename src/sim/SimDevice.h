@@ -73,6 +73,8 @@ public:
     // answer goes out one frame after the command was taken. 0: no delay.
     virtual void setFrameTime(std::chrono::microseconds frame) { frameUs = frame.count(); }
     std::chrono::microseconds frameTime() const { return std::chrono::microseconds(frameUs); }
+    // The first frame boundary after t (t itself when frames are off).
+    Clock::time_point nextFrame(Clock::time_point t) const;
     uint64_t answersSent() const { return sent; }
 
 protected:
