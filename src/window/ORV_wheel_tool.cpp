@@ -54,6 +54,12 @@ ORV_wheel_tool::ORV_wheel_tool(QWidget* parent)
       lastLogTime(uint64_t(QDateTime::currentMSecsSinceEpoch()) * 1000)
 {
     ui->setupUi(this);
+#ifndef Q_OS_WIN
+    // The games compatibility key is a Windows registry value: elsewhere the
+    // row would offer something that cannot exist.
+    ui->labelGamesCompatibilityKey->hide();
+    ui->pushButtonGamesCompatibilityKey->hide();
+#endif
     setUiEnabled(false);
     qRegisterMetaType<uint16_t>("uint16_t");
     qRegisterMetaType<uint8_t>("uint8_t");
