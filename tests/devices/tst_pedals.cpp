@@ -19,22 +19,12 @@ using Report = FakeDevice::Report;
 
 Report command(uint8_t code, uint8_t version = 4)
 {
-    Report r(64, 0);
-    r[0] = 0x64;
-    r[1] = code;
-    r[2] = version;
-    return r;
+    return FakeDevice::command(code, version);
 }
 
 Report response(uint8_t code, int index = -1, uint8_t version = 4)
 {
-    Report r(64, 0);
-    r[0] = 0x65;
-    r[1] = code;
-    r[2] = version;
-    if (index >= 0)
-        r[3] = uint8_t(index);
-    return r;
+    return FakeDevice::response(code, version, index);
 }
 
 OrvUsbPedalsProfileV2 profile(int index, uint16_t maxForce)
@@ -91,13 +81,7 @@ private slots:
     void startCalibrationIsResentEverySecond();
 
 private:
-    void answer(Report r)
-    {
-        r.resize(64);
-        OrvUsbReport report{};
-        std::memcpy(report.data, r.data(), 64);
-        pedals->handleReport(&report, 1);
-    }
+    void answer(Report r) { FakeDevice::deliver(pedals.get(), std::move(r)); }
     void loadTwo();
 
     TestBus bus;

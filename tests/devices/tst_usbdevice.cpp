@@ -26,19 +26,7 @@ public:
 
 Report command(uint8_t code)
 {
-    Report r(64, 0);
-    r[0] = 0x64;
-    r[1] = code;
-    r[2] = 6;
-    return r;
-}
-
-OrvUsbReport inputReport(uint8_t id, uint8_t code)
-{
-    OrvUsbReport report{};
-    report.data[0] = id;
-    report.data[1] = code;
-    return report;
+    return FakeDevice::command(code, 6);
 }
 
 } // namespace
@@ -141,8 +129,9 @@ void TestUsbDevice::whatStopsTheResend()
     QFETCH(bool, stops);
     const Report read = command(3);
     device->sendReport(read.data(), true);
-    OrvUsbReport answer = inputReport(uint8_t(reportId), uint8_t(code));
-    device->handleReport(&answer, 0);
+    Report answer = FakeDevice::response(uint8_t(code), 6);
+    answer[0] = uint8_t(reportId);
+    FakeDevice::deliver(device.get(), answer);
     QCOMPARE(device->retrying(), !stops);
     QTest::qWait(800);
     QCOMPARE(fake->count(), stops ? size_t(1) : size_t(2));

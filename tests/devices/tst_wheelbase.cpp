@@ -21,11 +21,7 @@ using Report = FakeDevice::Report;
 
 Report command(uint8_t code, uint8_t version = 6)
 {
-    Report r(64, 0);
-    r[0] = 0x64;
-    r[1] = code;
-    r[2] = version;
-    return r;
+    return FakeDevice::command(code, version);
 }
 
 OrvUsbWheelBaseProfileV5 profile(int index, const char* name, int maxForce)
@@ -64,7 +60,6 @@ private slots:
     void versionCheck();
     void saveChain();
     void liveUpdateAfterTheLastEdit();
-    void noLiveUpdateBeforeSettingsLoaded();
     void centring_data();
     void centring();
     void answersOutsideTheListAreIgnored_data();
@@ -73,14 +68,7 @@ private slots:
     void randomReportsAreSafe();
 
 private:
-    // Hands the device one input report, as the manager would.
-    void answer(Report r)
-    {
-        r.resize(64);
-        OrvUsbReport report{};
-        std::memcpy(report.data, r.data(), 64);
-        wheel->handleReport(&report, 1);
-    }
+    void answer(Report r) { FakeDevice::deliver(wheel.get(), std::move(r)); }
     Report readAnswer(uint8_t version, uint8_t count, uint8_t current)
     {
         Report r(64, 0);
@@ -94,15 +82,9 @@ private:
         r[43] = current;
         return r;
     }
-    Report response(uint8_t code, int index = -1)
+    static Report response(uint8_t code, int index = -1)
     {
-        Report r(64, 0);
-        r[0] = 0x65;
-        r[1] = code;
-        r[2] = 6;
-        if (index >= 0)
-            r[3] = uint8_t(index);
-        return r;
+        return FakeDevice::response(code, 6, index);
     }
     // Loads three profiles the way the device would answer them.
     void loadThree();
@@ -306,6 +288,10 @@ void TestWheelBase::saveChain()
 void TestWheelBase::liveUpdateAfterTheLastEdit()
 {
     loadThree();
+    // Nothing goes out until the window says the settings are shown.
+    wheel->updateSettings();
+    QTest::qWait(UsbDeviceOrvWheelBase::UpdateDelayMs + 100);
+    QCOMPARE(fake->count(), size_t(0));
     wheel->settingsLoaded = true;
     for (int edit = 0; edit < 3; ++edit) {
         wheel->profiles[1].damping = int8_t(50 + edit);
@@ -337,15 +323,6 @@ void TestWheelBase::liveUpdateAfterTheLastEdit()
     answer(echo);
     QTest::qWait(400);
     QCOMPARE(fake->count(), size_t(5));
-}
-
-void TestWheelBase::noLiveUpdateBeforeSettingsLoaded()
-{
-    loadThree();
-    wheel->settingsLoaded = false;
-    wheel->updateSettings();
-    QTest::qWait(UsbDeviceOrvWheelBase::UpdateDelayMs + 200);
-    QCOMPARE(fake->count(), size_t(0));
 }
 
 void TestWheelBase::centring_data()

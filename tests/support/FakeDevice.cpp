@@ -1,6 +1,9 @@
 #include "FakeDevice.h"
 
 #include "TestBus.h"
+#include "devices/UsbDevice.h"
+
+#include <cstring>
 
 FakeDevice::FakeDevice(const std::string& busDir, const std::string& stem, orvsim::VhidInfo info)
     : endpoint(busDir, stem, std::move(info))
@@ -53,4 +56,32 @@ void FakeDevice::clear()
 bool FakeDevice::waitFor(size_t n, int timeoutMs)
 {
     return waitUntil([&] { return count() >= n; }, timeoutMs);
+}
+
+FakeDevice::Report FakeDevice::command(uint8_t code, uint8_t version)
+{
+    Report r(64, 0);
+    r[0] = 0x64;
+    r[1] = code;
+    r[2] = version;
+    return r;
+}
+
+FakeDevice::Report FakeDevice::response(uint8_t code, uint8_t version, int index)
+{
+    Report r(64, 0);
+    r[0] = 0x65;
+    r[1] = code;
+    r[2] = version;
+    if (index >= 0)
+        r[3] = uint8_t(index);
+    return r;
+}
+
+void FakeDevice::deliver(UsbDevice* device, Report report)
+{
+    report.resize(64);
+    OrvUsbReport input{};
+    std::memcpy(input.data, report.data(), 64);
+    device->handleReport(&input, 1);
 }

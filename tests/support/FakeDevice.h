@@ -15,10 +15,18 @@
 #include <string>
 #include <vector>
 
+class UsbDevice;
+
 class FakeDevice
 {
 public:
     using Report = std::vector<uint8_t>;
+
+    // A 64-byte command report as the tool writes it, and an answer.
+    static Report command(uint8_t code, uint8_t version);
+    static Report response(uint8_t code, uint8_t version, int index = -1);
+    // Hands an input report to a device object, as the manager would.
+    static void deliver(UsbDevice* device, Report report);
 
     FakeDevice(const std::string& busDir, const std::string& stem, orvsim::VhidInfo info);
     // Leaves the bus first: the endpoint's thread records into the members.
