@@ -105,12 +105,27 @@ void ORV_wheel_tool::setUiEnabled(bool isEnabled)
 
     if (wheelOn) {
         ui->settingsStackedWidget->setCurrentIndex(1);
+        for (QLabel* label : std::initializer_list<QLabel*>{
+                 ui->label_debugTicks, ui->label_debugMotorState, ui->label_debugEncoderState,
+                 ui->label_debugBisscRaw, ui->label_debugCurrentFaults,
+                 ui->label_debugClearedFaults, ui->label_debugMotorAngle, ui->label_debugEncoderRaw,
+                 ui->label_debugFfbIn, ui->label_debugFfbOut, ui->label_debugMaxMotorCurrent,
+                 ui->label_debugPsuCurrent, ui->label_debugMotorCurrent,
+                 ui->label_debugPsuTemperature, ui->label_debugMotorTemperature,
+                 ui->label_debugBrakeTemperature, ui->label_debugPowerstageTemperature})
+            label->clear();
         ui->tabWidget->setCurrentIndex(0);
     } else if (pedalsOn) {
         ui->settingsStackedWidget->setCurrentIndex(2);
         ui->pedalsCalibrationTipsLabel->setText(QStringLiteral(" "));
         ui->pedalsCalibrationPrevStepButton->setEnabled(false);
         ui->pedalsCalibrationNextStepButton->setEnabled(false);
+        for (QLabel* label : std::initializer_list<QLabel*>{
+                 ui->labelTicksDebug, ui->labelClutchDebug, ui->labelBrakeDebug,
+                 ui->labelThrottleDebug, ui->labelXRawDebug, ui->labelYRawDebug, ui->labelZRawDebug,
+                 ui->labelClutchValue, ui->labelBrakeValue, ui->labelThrottleValue,
+                 ui->labelXConnected, ui->labelYConnected, ui->labelZConnected})
+            label->clear();
         ui->tabPedalsWidget->setCurrentIndex(0);
     } else {
         ui->settingsStackedWidget->setCurrentIndex(0);
