@@ -200,7 +200,7 @@ void TestPedals::readChainGoesThroughTheCalibration()
     Report end = command(3);
     end[10] = 0xFF;
     QCOMPARE(fake->at(4), end);
-    QCOMPARE(pedals->calibration.brakeMax, 9100000u);
+    QCOMPARE(uint32_t(pedals->calibration.brakeMax), 9100000u);
     QCOMPARE(int(pedals->calibration.throttleChannel), 2);
     QCOMPARE(int(pedals->profiles[1].brakeMaxForce), 2000);
     QCOMPARE(int(pedals->deviceInfo.hardwareMajor), 2);
@@ -299,7 +299,7 @@ void TestPedals::calibrationCommands()
     pedals->calibrationState.working.brakeMax = 12345678;
     pedals->saveCalibration();
     // Taken over at once, before the device confirms.
-    QCOMPARE(pedals->calibration.brakeMax, 12345678u);
+    QCOMPARE(uint32_t(pedals->calibration.brakeMax), 12345678u);
     QVERIFY(fake->waitFor(2));
     QCOMPARE(fake->at(1), withRecord(command(11), pedals->calibrationState.working));
     answer(response(11));

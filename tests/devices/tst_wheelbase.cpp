@@ -228,7 +228,7 @@ void TestWheelBase::readChain()
     QCOMPARE(int(wheel->deviceInfo.firmwareMinor), 77);
     QCOMPARE(int(wheel->extendedInfo[0]), 0xAB);
     QCOMPARE(QByteArray(wheel->profiles[1].name), QByteArray("Drift"));
-    QCOMPARE(wheel->profiles[1].maxForce, 41);
+    QCOMPARE(int(wheel->profiles[1].maxForce), 41);
     // An unterminated name is cut inside its 16 bytes.
     QCOMPARE(QByteArray(wheel->profiles[2].name), QByteArray(15, 'x'));
 }
@@ -350,10 +350,10 @@ void TestWheelBase::centring()
     answer(reply);
     QCOMPARE(loaded.count(), 1);
     if (version >= 2) {
-        QCOMPARE(wheel->profiles[1].centerOffset, 0.25f);
+        QCOMPARE(float(wheel->profiles[1].centerOffset), 0.25f);
         QCOMPARE(int(wheel->profileCount), 3);
     } else {
-        QCOMPARE(wheel->profiles[1].centerOffset, 0.0f);
+        QCOMPARE(float(wheel->profiles[1].centerOffset), 0.0f);
         QCOMPARE(int(wheel->profileCount), 2);
         QCOMPARE(int(wheel->currentProfileIndex), 0);
     }

@@ -141,7 +141,7 @@ void TestEndToEnd::wheelBaseSettingsRoundTrip()
     QVERIFY(current.centerOffset != 0.0f);
     float onSim = 0;
     std::memcpy(&onSim, &sim->profiles().records[wheel->currentProfileIndex][17], 4);
-    QCOMPARE(current.centerOffset, onSim);
+    QCOMPARE(float(current.centerOffset), onSim);
 }
 
 void TestEndToEnd::firmwareUpdateThroughTheBootloader()
