@@ -48,28 +48,3 @@ Report SimClient::next(uint8_t reportId, int timeoutMs)
     }
     return {};
 }
-
-void SimClient::drain()
-{
-    Report report(64, 0);
-    while (device && !lost) {
-        const hid_wait_handle handle = hid_read_begin(device);
-        if (hid_wait_any(&handle, 1, 0) != 0)
-            return;
-        if (hid_read_finish(device, report.data(), report.size()) < 0)
-            lost = true;
-    }
-}
-
-Report SimClient::ask(const Report& report, int timeoutMs)
-{
-    if (!send(report))
-        return {};
-    return nextAnswer(timeoutMs);
-}
-
-bool SimClient::waitGone(int timeoutMs)
-{
-    next(0xEE, timeoutMs); // an ID no device sends: reads until failure or time-out
-    return lost;
-}

@@ -25,23 +25,24 @@ public:
     SimClient(const SimClient&) = delete;
     SimClient& operator=(const SimClient&) = delete;
 
-    bool isOpen() const { return device != nullptr; }
     bool send(const Report& report);
 
     // The next report with this ID, others skipped; empty on time-out or when
-    // the device went away (then gone() is true).
+    // the device went away.
     Report next(uint8_t reportId, int timeoutMs = 1000);
     Report nextAnswer(int timeoutMs = 1000) { return next(0x65, timeoutMs); }
     Report nextJoystick(int timeoutMs = 1000) { return next(0x01, timeoutMs); }
-    // Drops every report already waiting.
-    void drain();
     // Sends and waits for the answer.
-    Report ask(const Report& report, int timeoutMs = 1000);
+    Report ask(const Report& report) { return send(report) ? nextAnswer() : Report(); }
     // True when no answer came within ms (joystick reports do not count).
     bool quietFor(int ms) { return nextAnswer(ms).empty() && !lost; }
-    // Reads until the connection fails: the device left the bus.
-    bool waitGone(int timeoutMs);
-    bool gone() const { return lost; }
+    // Reads until the connection fails (the device left the bus), skipping
+    // everything: no device sends report ID 0xEE.
+    bool waitGone(int timeoutMs)
+    {
+        next(0xEE, timeoutMs);
+        return lost;
+    }
 
 private:
     hid_device* device = nullptr;
