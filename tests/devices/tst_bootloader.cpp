@@ -133,7 +133,7 @@ private slots:
         for (int i = 0; i <= n; ++i) {
             QCOMPARE(device->sent.size(), i + 1);
             QCOMPARE(device->sent.last(), expectedChunk(image, i));
-            QCOMPARE(progress->at(i), QVariantList({i, n}));
+            QCOMPARE(progress->value(i), QVariantList({i, n}));
             // The closing command's echo names no chunk and changes nothing.
             device->echo(device->sent.last());
         }
