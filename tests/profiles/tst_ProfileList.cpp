@@ -1,5 +1,4 @@
 #include "devices/OrvUsbPedalsProfileV2.h"
-#include "devices/OrvUsbWheelBaseProfileV5.h"
 #include "profiles/ProfileList.h"
 
 #include <QTest>
@@ -8,50 +7,27 @@
 
 namespace {
 
-// A settings block as the devices hold it, every slot named "P<slot>" with
-// its own index and distinct bytes.
-template <typename Profile, int Capacity> struct Block
+template <typename T> QByteArray bytes(const T& value)
 {
-    uint8_t profileCount = 0;
-    uint8_t currentProfileIndex = 0;
-    Profile profiles[Capacity];
-
-    Block(int count, int current)
-    {
-        std::memset(profiles, 0x5A, sizeof profiles);
-        for (int slot = 0; slot < Capacity; ++slot) {
-            Profile& profile = profiles[slot];
-            profile.index = uint8_t(slot);
-            std::memset(profile.name, 0, sizeof profile.name);
-            std::snprintf(profile.name, sizeof profile.name, "P%d", slot);
-            reinterpret_cast<uint8_t*>(&profile)[sizeof(Profile) - 1] = uint8_t(slot);
-        }
-        profileCount = uint8_t(count);
-        currentProfileIndex = uint8_t(current);
-    }
-
-    ProfileList<Profile> list()
-    {
-        return ProfileList<Profile>(profileCount, currentProfileIndex, profiles, Capacity);
-    }
-    QByteArray bytes() const
-    {
-        return QByteArray(reinterpret_cast<const char*>(this), int(sizeof *this));
-    }
-    QByteArray slotBytes(int slot) const { return bytesOf(profiles[slot]); }
-    static QByteArray bytesOf(const Profile& profile)
-    {
-        return QByteArray(reinterpret_cast<const char*>(&profile), sizeof profile);
-    }
-};
-
-using WheelBaseBlock = Block<OrvUsbWheelBaseProfileV5, 100>;
-using PedalsBlock = Block<OrvUsbPedalsProfileV2, 40>;
-
-QByteArray nameField(const QByteArray& text)
-{
-    return text.leftJustified(16, '\0');
+    return QByteArray(reinterpret_cast<const char*>(&value), sizeof value);
 }
+
+// A pedals settings block as the device holds it. Every slot is filled with a
+// byte of its own (no NUL: names run the whole field) and has its own index.
+struct Block
+{
+    uint8_t count, current;
+    OrvUsbPedalsProfileV2 profiles[40];
+
+    Block(int count, int current) : count(uint8_t(count)), current(uint8_t(current))
+    {
+        for (int slot = 0; slot < 40; ++slot) {
+            std::memset(&profiles[slot], 0x20 + slot, sizeof profiles[slot]);
+            profiles[slot].index = uint8_t(slot);
+        }
+    }
+    ProfileList<OrvUsbPedalsProfileV2> list() { return {count, current, profiles, 40}; }
+};
 
 } // namespace
 
@@ -59,150 +35,88 @@ class TestProfileList : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void addProfile_data()
+    // Blocks as a device may report them, and what each operation makes of
+    // them: the current index afterwards, or -1 when the block must stay as
+    // it is.
+    static void states()
     {
         QTest::addColumn<int>("count");
         QTest::addColumn<int>("current");
-        QTest::addColumn<bool>("changed");
-        QTest::newRow("one") << 1 << 0 << true;
-        QTest::newRow("three, first current") << 3 << 0 << true;
-        QTest::newRow("99 becomes full") << 99 << 50 << true;
-        QTest::newRow("full") << 100 << 99 << false;
-        QTest::newRow("count above capacity") << 200 << 0 << false;
-        QTest::newRow("current out of range") << 2 << 180 << true;
+        QTest::addColumn<int>("afterAdd");
+        QTest::addColumn<int>("afterRemove");
+        QTest::addColumn<int>("afterReplace");
+        QTest::newRow("empty") << 0 << 0 << 0 << -1 << -1;
+        QTest::newRow("one") << 1 << 0 << 1 << -1 << 0;
+        QTest::newRow("first of three") << 3 << 0 << 3 << 0 << 0;
+        QTest::newRow("middle of three") << 3 << 1 << 3 << 1 << 1;
+        QTest::newRow("last of three") << 3 << 2 << 3 << 1 << 2;
+        QTest::newRow("current past the end") << 3 << 3 << 3 << -1 << -1;
+        QTest::newRow("last of a full list") << 40 << 39 << -1 << 38 << 39;
+        QTest::newRow("count above capacity") << 200 << 60 << -1 << -1 << -1;
     }
-    // A copy of the last profile (not the current one), named after its slot.
+
+private slots:
+    void addProfile_data() { states(); }
+    // A copy of the last profile (not the current one) named after its slot;
+    // on an empty list, full force and linear curves.
     void addProfile()
     {
         QFETCH(int, count);
         QFETCH(int, current);
-        QFETCH(bool, changed);
-        WheelBaseBlock block(count, current);
-        const WheelBaseBlock before = block;
-        QCOMPARE(block.list().addProfile(), changed);
-        if (!changed) {
-            QCOMPARE(block.bytes(), before.bytes());
-            return;
+        QFETCH(int, afterAdd);
+        Block block(count, current), expected(count, current);
+        QCOMPARE(block.list().addProfile(), afterAdd >= 0);
+        if (afterAdd >= 0) {
+            const QByteArray first =
+                QByteArray::fromHex("FFFFFFFFFFFF0000000000000014283C50640014283C50640014283C5064");
+            const QByteArray name = ("Profile " + QByteArray::number(count)).leftJustified(16, 0);
+            const QByteArray settings = count ? bytes(block.profiles[count - 1]).mid(17) : first;
+            std::memcpy(&expected.profiles[count], (char(count) + name + settings).constData(), 47);
+            expected.count = uint8_t(count + 1);
+            expected.current = uint8_t(afterAdd);
         }
-        QCOMPARE(int(block.profileCount), count + 1);
-        QCOMPARE(int(block.currentProfileIndex), count);
-        OrvUsbWheelBaseProfileV5 expected = before.profiles[count - 1];
-        expected.index = uint8_t(count);
-        std::memcpy(expected.name, nameField("Profile " + QByteArray::number(count)).constData(),
-                    16);
-        QCOMPARE(block.slotBytes(count), WheelBaseBlock::bytesOf(expected));
-        for (int slot = 0; slot < count; ++slot)
-            QCOMPARE(block.slotBytes(slot), before.slotBytes(slot));
+        QCOMPARE(bytes(block), bytes(expected));
     }
 
-    // An empty wheel base list gets its first profile in place: the given
-    // settings change, every other byte of the slot stays.
-    void addFirstWheelBaseProfile()
-    {
-        WheelBaseBlock block(0, 7);
-        OrvUsbWheelBaseProfileV5 expected = block.profiles[0];
-        QVERIFY(block.list().addProfile());
-        QCOMPARE(int(block.profileCount), 1);
-        QCOMPARE(int(block.currentProfileIndex), 0);
-        expected.index = 0;
-        std::memcpy(expected.name, nameField("Profile 0").constData(), 16);
-        expected.rotationDegrees = 900;
-        expected.encoderType = 3;
-        expected.encoderResolution = 4194304;
-        expected.maxForce = 50;
-        expected.generalSmoothing = 1;
-        expected.damping = 1;
-        QCOMPARE(block.slotBytes(0), WheelBaseBlock::bytesOf(expected));
-    }
-
-    // An empty pedals list gets a complete linear profile at full force.
-    void addFirstPedalsProfile()
-    {
-        PedalsBlock block(0, 0);
-        QVERIFY(block.list().addProfile());
-        QCOMPARE(int(block.profileCount), 1);
-        QCOMPARE(int(block.currentProfileIndex), 0);
-        const QByteArray linear = QByteArray::fromHex("0014283C5064");
-        QCOMPARE(block.slotBytes(0), QByteArray(1, '\0') + nameField("Profile 0") +
-                                         QByteArray::fromHex("FFFFFFFFFFFF000000000000") + linear +
-                                         linear + linear);
-    }
-
-    void removeCurrentProfile_data()
-    {
-        QTest::addColumn<int>("count");
-        QTest::addColumn<int>("current");
-        QTest::addColumn<bool>("changed");
-        QTest::addColumn<int>("newCurrent");
-        QTest::newRow("last of three") << 3 << 2 << true << 1;
-        QTest::newRow("first of three") << 3 << 0 << true << 0;
-        QTest::newRow("middle of three") << 3 << 1 << true << 1;
-        QTest::newRow("first of a full list") << 100 << 0 << true << 0;
-        QTest::newRow("last of a full list") << 100 << 99 << true << 98;
-        QTest::newRow("one left") << 1 << 0 << false << 0;
-        QTest::newRow("empty") << 0 << 0 << false << 0;
-        QTest::newRow("current past the end") << 3 << 3 << false << 0;
-        QTest::newRow("count above capacity") << 150 << 120 << false << 0;
-    }
+    void removeCurrentProfile_data() { states(); }
     // The others close up in order, each slot's index following its position.
     void removeCurrentProfile()
     {
         QFETCH(int, count);
         QFETCH(int, current);
-        QFETCH(bool, changed);
-        QFETCH(int, newCurrent);
-        WheelBaseBlock block(count, current);
-        const WheelBaseBlock before = block;
-        QCOMPARE(block.list().removeCurrentProfile(), changed);
-        if (!changed) {
-            QCOMPARE(block.bytes(), before.bytes());
-            return;
+        QFETCH(int, afterRemove);
+        Block before(count, current), block = before, expected = before;
+        QCOMPARE(block.list().removeCurrentProfile(), afterRemove >= 0);
+        if (afterRemove >= 0) {
+            for (int slot = 0; slot < count - 1; ++slot) {
+                expected.profiles[slot] = before.profiles[slot < current ? slot : slot + 1];
+                expected.profiles[slot].index = uint8_t(slot);
+            }
+            expected.count = uint8_t(count - 1);
+            expected.current = uint8_t(afterRemove);
         }
-        QCOMPARE(int(block.profileCount), count - 1);
-        QCOMPARE(int(block.currentProfileIndex), newCurrent);
-        for (int slot = 0; slot < count - 1; ++slot) {
-            OrvUsbWheelBaseProfileV5 expected = before.profiles[slot < current ? slot : slot + 1];
-            expected.index = uint8_t(slot);
-            QCOMPARE(block.slotBytes(slot), WheelBaseBlock::bytesOf(expected));
-        }
+        // After a removal the slot left over may hold anything.
+        const int kept = 2 + 47 * (afterRemove >= 0 ? count - 1 : 40);
+        QCOMPARE(bytes(block).left(kept), bytes(expected).left(kept));
     }
 
-    void replaceCurrentProfile_data()
-    {
-        QTest::addColumn<int>("count");
-        QTest::addColumn<int>("current");
-        QTest::addColumn<bool>("changed");
-        QTest::newRow("second of three") << 3 << 1 << true;
-        QTest::newRow("last of a full list") << 40 << 39 << true;
-        QTest::newRow("empty") << 0 << 0 << false;
-        QTest::newRow("current past the end") << 2 << 2 << false;
-        QTest::newRow("current past the array") << 200 << 60 << false;
-    }
+    void replaceCurrentProfile_data() { states(); }
     // The whole record from a file lands in the current slot, which keeps its
     // index; a name without NUL gets one.
     void replaceCurrentProfile()
     {
         QFETCH(int, count);
         QFETCH(int, current);
-        QFETCH(bool, changed);
-        PedalsBlock block(count, current);
-        const PedalsBlock before = block;
+        QFETCH(int, afterReplace);
+        Block block(count, current), expected(count, current);
         OrvUsbPedalsProfileV2 loaded;
         std::memset(&loaded, 'X', sizeof loaded);
-        QCOMPARE(block.list().replaceCurrentProfile(loaded), changed);
-        if (!changed) {
-            QCOMPARE(block.bytes(), before.bytes());
-            return;
-        }
-        OrvUsbPedalsProfileV2 expected = loaded;
-        expected.index = before.profiles[current].index;
-        expected.name[15] = '\0';
-        for (int slot = 0; slot < 40; ++slot)
-            QCOMPARE(block.slotBytes(slot),
-                     slot == current ? PedalsBlock::bytesOf(expected) : before.slotBytes(slot));
-        QCOMPARE(int(block.profileCount), count);
-        QCOMPARE(int(block.currentProfileIndex), current);
+        QCOMPARE(block.list().replaceCurrentProfile(loaded), afterReplace >= 0);
+        const QByteArray replaced =
+            char(current) + QByteArray(15, 'X') + '\0' + QByteArray(30, 'X');
+        if (afterReplace >= 0)
+            std::memcpy(&expected.profiles[current], replaced.constData(), sizeof loaded);
+        QCOMPARE(bytes(block), bytes(expected));
     }
 };
 
