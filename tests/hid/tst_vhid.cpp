@@ -115,7 +115,6 @@ private slots:
 
     void writeReachesDeviceAndPads();
     void writeToHungDeviceFailsInBoundedTime();
-    void writeToUnpluggedDeviceFails();
 
 private:
     TestBus bus;
@@ -167,7 +166,6 @@ void TestVhid::infoParsing_data()
     QTest::newRow("crlf and unknown keys")
         << QByteArray("vendor_id=0x0483\r\nproduct_id=0xA355\r\ncolour=blue\r\n") << true << 0xA355
         << 64;
-    QTest::newRow("empty") << QByteArray() << false << 0 << 0;
     QTest::newRow("no product id") << QByteArray("vendor_id=0x0483\n") << false << 0 << 0;
     QTest::newRow("cut mid-line") << QByteArray("vendor_id=0x0483\nproduct_id=0xa3") << true << 0xA3
                                   << 64;
@@ -175,17 +173,12 @@ void TestVhid::infoParsing_data()
         << QByteArray("vendor_id=0x0483\nproduct_id=0xa355\nbroken\n") << false << 0 << 0;
     QTest::newRow("vendor out of range")
         << QByteArray("vendor_id=0x10483\nproduct_id=0xa355\n") << false << 0 << 0;
-    QTest::newRow("hex garbage") << QByteArray("vendor_id=0x04g3\nproduct_id=0xa355\n") << false
-                                 << 0 << 0;
     QTest::newRow("zero report length")
         << QByteArray("vendor_id=0x0483\nproduct_id=0xa355\ninput_report_length=0\n") << false << 0
         << 0;
     QTest::newRow("huge report length")
         << QByteArray("vendor_id=0x0483\nproduct_id=0xa355\noutput_report_length=99999999999\n")
         << false << 0 << 0;
-    QTest::newRow("negative length")
-        << QByteArray("vendor_id=0x0483\nproduct_id=0xa355\ninput_report_length=-64\n") << false
-        << 0 << 0;
 }
 
 void TestVhid::infoParsing()
@@ -365,6 +358,7 @@ void TestVhid::unplugFailsTheRead()
     QCOMPARE(hid_wait_any(&h, 1, 2000), 0);
     QCOMPARE(hid_read_finish(dev.get(), buf, sizeof buf), 64);
     QCOMPARE(collect(dev.get(), buf, sizeof buf), -1);
+    QCOMPARE(hid_write(dev.get(), report.data(), report.size()), -1);
     Enumeration list(hid_enumerate(0, 0));
     QVERIFY(!list);
 
@@ -463,20 +457,6 @@ void TestVhid::writeToHungDeviceFailsInBoundedTime()
              qPrintable(QString::number(timer.elapsed())));
     QVERIFY2(timer.elapsed() < 3 * HID_WRITE_TIMEOUT_MS,
              qPrintable(QString::number(timer.elapsed())));
-}
-
-void TestVhid::writeToUnpluggedDeviceFails()
-{
-    VhidEndpoint* ep = plug("dev", deviceInfo());
-    QVERIFY(ep);
-    Device dev(hid_open_path(ep->sockPath().c_str()));
-    QVERIFY(dev);
-    QVERIFY(waitUntil([&] { return ep->connectionCount() == 1; }, 2000));
-    ep->unplug();
-    const Report command = numbered(0x64, 64, 0);
-    QCOMPARE(hid_write(dev.get(), command.data(), command.size()), -1);
-    QCOMPARE(hid_write(nullptr, command.data(), command.size()), -1);
-    hid_close(nullptr);
 }
 
 QTEST_GUILESS_MAIN(TestVhid)
