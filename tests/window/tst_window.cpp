@@ -153,6 +153,24 @@ private slots:
         QCOMPARE(page(), 0);
     }
 
+    // Until the pedals page is filled, the pedals are listed, chosen and
+    // their profile list loads.
+    void pedalsAreListedAndLoad()
+    {
+        QVERIFY(widget<QLabel>("label_debugTicks")->text().isEmpty());
+        QVERIFY(simulator->addPedals("pedals", 100));
+        auto* devices = widget<QComboBox>("comboBox_UsbDevice");
+        QVERIFY(waitUntil([&] { return devices->count() == 2; }, LoadTimeoutMs));
+        devices->setCurrentIndex(1);
+        QVERIFY(waitForPage(2));
+        QVERIFY(devices->currentText().startsWith("ORV Torvane Pedals (SW version: "));
+        QVERIFY(widget<QComboBox>("comboBox_ProfileName")->count() >= 1);
+        QVERIFY(widget<QLabel>("labelTicksDebug")->text().isEmpty());
+        QCOMPARE(widget<QLabel>("pedalsCalibrationTipsLabel")->text(), QString(" "));
+        devices->setCurrentIndex(0);
+        QVERIFY(waitForPage(1));
+    }
+
     // Newer wheel bases configure their encoder themselves; once removed the
     // tab does not come back for an older one.
     void encoderTabGoesForNewerHardwareAndStaysGone()
