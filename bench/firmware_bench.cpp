@@ -7,6 +7,7 @@
 //   --frame-us N  the device takes each report one USB frame of N us after it
 //                 arrives and answers one frame later (0: at once)
 
+#include "DeviceProcess.h"
 #include "devices/UsbDeviceOrvBootloader.h"
 #include "devices/UsbDeviceOrvWheelBase.h"
 #include "sim/Simulator.h"
@@ -21,8 +22,6 @@
 #include <cstdlib>
 #include <string>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -32,18 +31,6 @@ double cpuSeconds()
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-int runDevice(const std::string& bus, int frameUs, int controlFd)
-{
-    orvsim::Simulator simulator(bus);
-    auto* wheel = simulator.addWheelBase("wheel", 0);
-    if (!wheel)
-        return 1;
-    wheel->setFrameTime(std::chrono::microseconds(frameUs));
-    char byte;
-    (void)!::read(controlFd, &byte, 1); // returns at EOF: the tool is done
-    return 0;
 }
 
 } // namespace
@@ -61,21 +48,18 @@ int main(int argc, char** argv)
             frameUs = std::max(0, std::atoi(argv[i + 1]));
     }
 
-    char dirTemplate[] = "/tmp/orv-fwbench-XXXXXX";
-    if (!::mkdtemp(dirTemplate))
+    DeviceProcess devices([frameUs](const std::string& bus, const DeviceProcess::WaitForEnd& wait) {
+        orvsim::Simulator simulator(bus);
+        auto* wheel = simulator.addWheelBase("wheel", 0);
+        if (!wheel)
+            return 1;
+        wheel->setFrameTime(std::chrono::microseconds(frameUs));
+        wait();
+        return 0;
+    });
+    if (!devices.started())
         return 1;
-    const std::string bus = dirTemplate;
-    int controlPipe[2];
-    if (::pipe(controlPipe) != 0)
-        return 1;
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(controlPipe[1]);
-        ::_exit(runDevice(bus, frameUs, controlPipe[0]));
-    }
-    ::close(controlPipe[0]);
-
-    setenv("ORV_HID_BACKEND", ("vhid:" + bus).c_str(), 1);
+    devices.useAsBackend();
     QCoreApplication app(argc, argv);
     UsbManager manager;
 
@@ -121,11 +105,6 @@ int main(int argc, char** argv)
     manager.start(false);
     app.exec();
     manager.stop();
-
-    ::close(controlPipe[1]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ::rmdir(bus.c_str());
     if (failed || chunks == 0)
         return 1;
 

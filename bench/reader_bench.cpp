@@ -6,6 +6,7 @@
 //
 // usage: reader_bench [--devices N] [--rate HZ] [--seconds S]
 
+#include "DeviceProcess.h"
 #include "devices/UsbDeviceOrvWheelBase.h"
 #include "sim/Simulator.h"
 #include "usb/UsbManager.h"
@@ -61,7 +62,7 @@ bool readAll(int fd, void* data, size_t size)
 // The devices: wait for the tool to connect, stream, report the count sent,
 // then stay on the bus until the tool says goodbye.
 int runDevices(const std::string& bus, int devices, double rate, double seconds, int resultFd,
-               int controlFd)
+               const DeviceProcess::WaitForEnd& waitForEnd)
 {
     orvsim::Simulator simulator(bus);
     std::vector<orvsim::SimWheelBase*> wheels;
@@ -101,8 +102,7 @@ int runDevices(const std::string& bus, int devices, double rate, double seconds,
     }
     if (::write(resultFd, &sent, sizeof sent) != sizeof sent)
         return 1;
-    char byte;
-    (void)!::read(controlFd, &byte, 1); // returns at EOF: the tool is done
+    waitForEnd();
     return 0;
 }
 
@@ -123,25 +123,17 @@ int main(int argc, char** argv)
             seconds = std::max(0.5, std::atof(argv[i + 1]));
     }
 
-    char dirTemplate[] = "/tmp/orv-bench-XXXXXX";
-    if (!::mkdtemp(dirTemplate))
-        return 1;
-    const std::string bus = dirTemplate;
     int resultPipe[2];
-    int controlPipe[2];
-    if (::pipe(resultPipe) != 0 || ::pipe(controlPipe) != 0)
+    if (::pipe(resultPipe) != 0)
         return 1;
-
-    const pid_t child = ::fork();
-    if (child == 0) {
+    DeviceProcess children([&](const std::string& bus, const DeviceProcess::WaitForEnd& wait) {
         ::close(resultPipe[0]);
-        ::close(controlPipe[1]);
-        ::_exit(runDevices(bus, devices, rate, seconds, resultPipe[1], controlPipe[0]));
-    }
+        return runDevices(bus, devices, rate, seconds, resultPipe[1], wait);
+    });
+    if (!children.started())
+        return 1;
     ::close(resultPipe[1]);
-    ::close(controlPipe[0]);
-
-    setenv("ORV_HID_BACKEND", ("vhid:" + bus).c_str(), 1);
+    children.useAsBackend();
     QCoreApplication app(argc, argv);
     UsbManager manager;
     std::vector<uint32_t> latencies;
@@ -185,11 +177,6 @@ int main(int argc, char** argv)
     manager.start(false);
     const int result = app.exec();
     manager.stop();
-
-    ::close(controlPipe[1]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ::rmdir(bus.c_str());
 
     std::sort(latencies.begin(), latencies.end());
     auto percentile = [&](double p) -> uint32_t {

@@ -5,6 +5,7 @@
 //
 // usage: ui_bench [--seconds S] [--rate HZ]
 
+#include "DeviceProcess.h"
 #include "sim/Simulator.h"
 #include "window/ORV_wheel_tool.h"
 
@@ -17,8 +18,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -27,16 +26,6 @@ double threadCpuSeconds()
     timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-int runDevice(const std::string& bus, double rate, int controlFd)
-{
-    orvsim::Simulator simulator(bus);
-    if (!simulator.addWheelBase("wheel", rate))
-        return 1;
-    char byte;
-    (void)!::read(controlFd, &byte, 1); // returns at EOF: the tool is done
-    return 0;
 }
 
 } // namespace
@@ -53,21 +42,16 @@ int main(int argc, char** argv)
             rate = std::max(1.0, std::atof(argv[i + 1]));
     }
 
-    char dirTemplate[] = "/tmp/orv-uibench-XXXXXX";
-    if (!::mkdtemp(dirTemplate))
+    DeviceProcess devices([rate](const std::string& bus, const DeviceProcess::WaitForEnd& wait) {
+        orvsim::Simulator simulator(bus);
+        if (!simulator.addWheelBase("wheel", rate))
+            return 1;
+        wait();
+        return 0;
+    });
+    if (!devices.started())
         return 1;
-    const std::string bus = dirTemplate;
-    int controlPipe[2];
-    if (::pipe(controlPipe) != 0)
-        return 1;
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(controlPipe[1]);
-        ::_exit(runDevice(bus, rate, controlPipe[0]));
-    }
-    ::close(controlPipe[0]);
-
-    setenv("ORV_HID_BACKEND", ("vhid:" + bus).c_str(), 1);
+    devices.useAsBackend();
     if (!std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
@@ -108,9 +92,5 @@ int main(int argc, char** argv)
         QTimer::singleShot(int((seconds + 30) * 1000), &app, &QApplication::quit);
         app.exec();
     }
-    ::close(controlPipe[1]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ::rmdir(bus.c_str());
     return result;
 }
