@@ -1,5 +1,6 @@
 #include "UsbDeviceOrvBootloader.h"
 
+#include "OrvCommandReport.h"
 #include "profiles/crc32Words.h"
 
 #include <QCoreApplication>
@@ -45,12 +46,9 @@ void UsbDeviceOrvBootloader::buildChunkCommand(const QByteArray& paddedImage, in
 
 void UsbDeviceOrvBootloader::sendCommand(UsbCommand code, int byte, uint8_t value, bool expectReply)
 {
-    uint8_t command[OrvUsbReport::Size] = {};
-    command[0] = OrvUsbReport::CommandId;
-    command[1] = static_cast<uint8_t>(code);
-    command[2] = ProtocolVersion;
-    command[byte] = value;
-    sendReport(command, expectReply);
+    OrvCommandReport command(code, ProtocolVersion);
+    command[size_t(byte)] = value;
+    sendReport(command.data(), expectReply);
 }
 
 // The bootloader's Reset command does one of two things, chosen by which
