@@ -1,15 +1,20 @@
 #include "UsbDeviceOrvPedals.h"
 
 #include "OrvCommandReport.h"
+#include "ProfileListTransfer.h"
 #include "profiles/ProfileList.h"
 
 #include <cstring>
 
 namespace {
 
-constexpr int CountOffset = 10;
-constexpr int RecordOffset = 3;
-constexpr uint8_t EndOfList = 0xFF;
+// Where the profile count and current index travel in the list commands and
+// in the answer to ReadSettings.
+constexpr ProfileListTransfer Transfer{UsbDeviceOrvPedals::ProtocolVersion, 10,
+                                       sizeof(OrvUsbPedalsProfileV2),
+                                       UsbDeviceOrvPedals::MaxProfiles};
+constexpr size_t CountOffset = Transfer.countOffset;
+constexpr size_t RecordOffset = ProfileListTransfer::RecordOffset;
 
 } // namespace
 
@@ -38,7 +43,7 @@ void UsbDeviceOrvPedals::handleReport(OrvUsbReport* report, uint64_t readTimeMic
         handleReadSettingsAnswer(bytes);
         break;
     case int8_t(UsbCommand::SaveSettings):
-        if (bytes[CountOffset] != EndOfList)
+        if (!Transfer.isEndEcho(bytes))
             sendProfileCommand(UsbCommand::WriteProfile, 0);
         break;
     case int8_t(UsbCommand::ReadProfile): {
@@ -74,7 +79,7 @@ void UsbDeviceOrvPedals::handleReport(OrvUsbReport* report, uint64_t readTimeMic
         emit onCalibrationSave();
         break;
     case int8_t(UsbCommand::UpdateSettings):
-        if (bytes[CountOffset] != EndOfList)
+        if (!Transfer.isEndEcho(bytes))
             sendProfileCommand(UsbCommand::UpdateProfile, 0);
         break;
     case int8_t(UsbCommand::UpdateProfile): {
@@ -106,7 +111,7 @@ void UsbDeviceOrvPedals::handleReadSettingsAnswer(const uint8_t* bytes)
     const uint8_t count = bytes[CountOffset];
     const uint8_t current = bytes[CountOffset + 1];
     // A list the block cannot hold would send the read past its slots.
-    if (count < 1 || count > MaxProfiles || current >= count)
+    if (!Transfer.fits(count, current))
         return;
     std::memcpy(&deviceInfo, bytes + OrvUsbDeviceInfo::ResponseOffset, sizeof deviceInfo);
     profileCount = count;
@@ -116,30 +121,17 @@ void UsbDeviceOrvPedals::handleReadSettingsAnswer(const uint8_t* bytes)
 
 int UsbDeviceOrvPedals::answeredIndex(const uint8_t* bytes) const
 {
-    const int i = int8_t(bytes[RecordOffset]);
-    return (i >= 0 && i < profileCount && i < MaxProfiles) ? i : -1;
+    return Transfer.answeredIndex(bytes, profileCount);
 }
 
 void UsbDeviceOrvPedals::sendProfileCommand(UsbCommand code, int slot)
 {
-    OrvCommandReport command(code, ProtocolVersion);
-    if (code == UsbCommand::ReadProfile)
-        command[RecordOffset] = uint8_t(slot);
-    else
-        command.put(RecordOffset, &profiles[slot], sizeof(OrvUsbPedalsProfileV2));
-    sendReport(command.data(), true);
+    sendReport(Transfer.profileCommand(code, slot, &profiles[slot]).data(), true);
 }
 
 void UsbDeviceOrvPedals::sendListCommand(UsbCommand code, bool begin)
 {
-    OrvCommandReport command(code, ProtocolVersion);
-    if (!begin) {
-        command[CountOffset] = EndOfList;
-    } else if (code != UsbCommand::ReadSettings) {
-        command[CountOffset] = profileCount;
-        command[CountOffset + 1] = currentProfileIndex;
-    }
-    sendReport(command.data(), begin);
+    sendReport(Transfer.listCommand(code, begin, profileCount, currentProfileIndex).data(), begin);
 }
 
 void UsbDeviceOrvPedals::enterBootloader()

@@ -2,17 +2,20 @@
 
 #include "LittleEndian.h"
 #include "OrvCommandReport.h"
+#include "ProfileListTransfer.h"
 #include "profiles/ProfileList.h"
 
 #include <cstring>
 
 namespace {
 
-// Where the profile count and current index travel in the list commands
-// and in the answer to ReadSettings.
-constexpr int CountOffset = 42;
-constexpr int RecordOffset = 3;
-constexpr uint8_t EndOfList = 0xFF;
+// Where the profile count and current index travel in the list commands and
+// in the answer to ReadSettings.
+constexpr ProfileListTransfer Transfer{UsbDeviceOrvWheelBase::ProtocolVersion, 42,
+                                       sizeof(OrvUsbWheelBaseProfileV5),
+                                       UsbDeviceOrvWheelBase::MaxProfiles};
+constexpr size_t CountOffset = Transfer.countOffset;
+constexpr size_t RecordOffset = ProfileListTransfer::RecordOffset;
 
 } // namespace
 
@@ -45,7 +48,7 @@ void UsbDeviceOrvWheelBase::handleReport(OrvUsbReport* report, uint64_t readTime
         handleReadSettingsAnswer(bytes);
         break;
     case int8_t(UsbCommand::SaveSettings):
-        if (bytes[CountOffset] == EndOfList)
+        if (Transfer.isEndEcho(bytes))
             emit onSettingsSaved(this); // the device's echo of save end
         else
             sendProfileCommand(UsbCommand::WriteProfile, 0);
@@ -82,7 +85,7 @@ void UsbDeviceOrvWheelBase::handleReport(OrvUsbReport* report, uint64_t readTime
         emit onTestCommand(this, reinterpret_cast<OrvUsbWheelBaseTestCommand*>(bytes + 3));
         break;
     case int8_t(UsbCommand::UpdateSettings):
-        if (bytes[CountOffset] != EndOfList)
+        if (!Transfer.isEndEcho(bytes))
             sendProfileCommand(UsbCommand::UpdateProfile, 0);
         break;
     case int8_t(UsbCommand::UpdateProfile): {
@@ -106,7 +109,7 @@ void UsbDeviceOrvWheelBase::handleReadSettingsAnswer(const uint8_t* bytes)
     const uint8_t count = bytes[CountOffset];
     const uint8_t current = bytes[CountOffset + 1];
     // A list the block cannot hold would send the read past its slots.
-    const bool listFits = count >= 1 && count <= MaxProfiles && current < count;
+    const bool listFits = Transfer.fits(count, current);
     if (version == ProtocolVersion && !listFits)
         return;
 
@@ -139,7 +142,7 @@ void UsbDeviceOrvWheelBase::handleCenterRimAnswer(const uint8_t* bytes)
     } else {
         const uint8_t count = bytes[CountOffset];
         const uint8_t current = bytes[CountOffset + 1];
-        if (count < 1 || count > MaxProfiles || current >= count)
+        if (!Transfer.fits(count, current))
             return;
         profileCount = count;
         currentProfileIndex = current;
@@ -149,8 +152,7 @@ void UsbDeviceOrvWheelBase::handleCenterRimAnswer(const uint8_t* bytes)
 
 int UsbDeviceOrvWheelBase::answeredIndex(const uint8_t* bytes) const
 {
-    const int i = int8_t(bytes[RecordOffset]);
-    return (i >= 0 && i < profileCount && i < MaxProfiles) ? i : -1;
+    return Transfer.answeredIndex(bytes, profileCount);
 }
 
 void UsbDeviceOrvWheelBase::storeProfile(int slot, const uint8_t* record)
@@ -162,24 +164,12 @@ void UsbDeviceOrvWheelBase::storeProfile(int slot, const uint8_t* record)
 
 void UsbDeviceOrvWheelBase::sendProfileCommand(UsbCommand code, int slot)
 {
-    OrvCommandReport command(code, ProtocolVersion);
-    if (code == UsbCommand::ReadProfile)
-        command[RecordOffset] = uint8_t(slot);
-    else
-        command.put(RecordOffset, &profiles[slot], sizeof(OrvUsbWheelBaseProfileV5));
-    sendReport(command.data(), true);
+    sendReport(Transfer.profileCommand(code, slot, &profiles[slot]).data(), true);
 }
 
 void UsbDeviceOrvWheelBase::sendListCommand(UsbCommand code, bool begin)
 {
-    OrvCommandReport command(code, ProtocolVersion);
-    if (!begin) {
-        command[CountOffset] = EndOfList;
-    } else if (code != UsbCommand::ReadSettings) {
-        command[CountOffset] = profileCount;
-        command[CountOffset + 1] = currentProfileIndex;
-    }
-    sendReport(command.data(), begin);
+    sendReport(Transfer.listCommand(code, begin, profileCount, currentProfileIndex).data(), begin);
 }
 
 void UsbDeviceOrvWheelBase::enterBootloader()
