@@ -1,4 +1,5 @@
-// The window's core: device list, current device, top buttons, profile row.
+// The window's core: device list, current device, page switching, the top
+// buttons and the answer to a device's settings.
 
 #include "ORV_wheel_tool.h"
 
@@ -7,53 +8,45 @@
 #include "devices/UsbDeviceOrvBootloader.h"
 #include "devices/UsbDeviceOrvPedals.h"
 #include "devices/UsbDeviceOrvWheelBase.h"
+#include "pages/PedalsPage.h"
+#include "pages/ProfileDevice.h"
+#include "pages/ProfileRow.h"
+#include "pages/RimView.h"
+#include "pages/WheelBasePage.h"
 #include "ui_ORV_wheel_tool.h"
 
 #include <QDateTime>
 #include <QMetaType>
+#include <QPointer>
 #include <QProgressDialog>
+#include <QStandardItemModel>
 
-#include <cstring>
+Q_DECLARE_METATYPE(QPointer<UsbDevice>)
 
 namespace {
 
-// Profile names hold at most 15 bytes of UTF-8; never cut a character.
-QByteArray nameBytes(const QString& text)
-{
-    QByteArray utf8 = text.toUtf8();
-    constexpr int MaxNameBytes = 15;
-    if (utf8.size() <= MaxNameBytes)
-        return utf8;
-    int cut = MaxNameBytes;
-    while (cut > 0 && (uchar(utf8[cut]) & 0xC0) == 0x80)
-        --cut; // utf8[cut] continues a character that began before the cut
-    return utf8.left(cut);
-}
+// Entries of the device list keep their device object: a device that leaves
+// and comes back on the same path is a new object, and entries are told
+// apart by object, never by path.
+constexpr int DeviceRole = Qt::UserRole + 1;
 
-QString nameText(const char (&name)[16])
+UsbDevice* deviceOfEntry(const QComboBox* list, int entry)
 {
-    return QString::fromUtf8(name, int(qstrnlen(name, sizeof name)));
-}
-
-template <typename Device> void renameCurrent(Device* device, int entry, const QString& text)
-{
-    if (entry != device->currentProfileIndex || entry >= Device::MaxProfiles)
-        return;
-    char* name = device->profiles[entry].name;
-    const QByteArray bytes = nameBytes(text);
-    std::memset(name, 0, 15); // the sixteenth byte stays NUL
-    std::memcpy(name, bytes.constData(), size_t(bytes.size()));
+    return list->itemData(entry, DeviceRole).value<QPointer<UsbDevice>>().data();
 }
 
 } // namespace
 
 ORV_wheel_tool::ORV_wheel_tool(QWidget* parent)
     : QMainWindow(parent), ui(new Ui::ORV_wheel_tool),
-      lastUiUpdateMs(uint32_t(QDateTime::currentMSecsSinceEpoch())),
-      rimSource((initWindowResources(), QStringLiteral(":/rim.png"))),
       lastLogTime(uint64_t(QDateTime::currentMSecsSinceEpoch()) * 1000)
 {
+    initWindowResources();
     ui->setupUi(this);
+    rimView = std::make_unique<RimView>(*ui);
+    wheelBasePage = std::make_unique<WheelBasePage>(*ui, *rimView);
+    pedalsPage = std::make_unique<PedalsPage>(*ui);
+    profileRow = std::make_unique<ProfileRow>(*ui, this);
 #ifndef Q_OS_WIN
     // The games compatibility key is a Windows registry value: elsewhere the
     // row would offer something that cannot exist.
@@ -75,6 +68,16 @@ ORV_wheel_tool::~ORV_wheel_tool()
     disconnect(&usbManager, nullptr, this, nullptr);
     usbManager.stop();
     delete ui;
+}
+
+quint64 ORV_wheel_tool::rimRedraws() const
+{
+    return rimView->redraws();
+}
+
+quint64 ORV_wheel_tool::rimRebuilds() const
+{
+    return rimView->rebuilds();
 }
 
 void ORV_wheel_tool::resetProgressDialog()
@@ -105,28 +108,10 @@ void ORV_wheel_tool::setUiEnabled(bool isEnabled)
 
     if (wheelOn) {
         ui->settingsStackedWidget->setCurrentIndex(1);
-        for (QLabel* label : std::initializer_list<QLabel*>{
-                 ui->label_debugTicks, ui->label_debugMotorState, ui->label_debugEncoderState,
-                 ui->label_debugBisscRaw, ui->label_debugCurrentFaults,
-                 ui->label_debugClearedFaults, ui->label_debugMotorAngle, ui->label_debugEncoderRaw,
-                 ui->label_debugFfbIn, ui->label_debugFfbOut, ui->label_debugMaxMotorCurrent,
-                 ui->label_debugPsuCurrent, ui->label_debugMotorCurrent,
-                 ui->label_debugPsuTemperature, ui->label_debugMotorTemperature,
-                 ui->label_debugBrakeTemperature, ui->label_debugPowerstageTemperature})
-            label->clear();
-        ui->tabWidget->setCurrentIndex(0);
+        wheelBasePage->pageShown();
     } else if (pedalsOn) {
         ui->settingsStackedWidget->setCurrentIndex(2);
-        ui->pedalsCalibrationTipsLabel->setText(QStringLiteral(" "));
-        ui->pedalsCalibrationPrevStepButton->setEnabled(false);
-        ui->pedalsCalibrationNextStepButton->setEnabled(false);
-        for (QLabel* label : std::initializer_list<QLabel*>{
-                 ui->labelTicksDebug, ui->labelClutchDebug, ui->labelBrakeDebug,
-                 ui->labelThrottleDebug, ui->labelXRawDebug, ui->labelYRawDebug, ui->labelZRawDebug,
-                 ui->labelClutchValue, ui->labelBrakeValue, ui->labelThrottleValue,
-                 ui->labelXConnected, ui->labelYConnected, ui->labelZConnected})
-            label->clear();
-        ui->tabPedalsWidget->setCurrentIndex(0);
+        pedalsPage->pageShown();
     } else {
         ui->settingsStackedWidget->setCurrentIndex(0);
     }
@@ -135,13 +120,18 @@ void ORV_wheel_tool::setUiEnabled(bool isEnabled)
 void ORV_wheel_tool::onDeviceConnected(UsbDevice* device)
 {
     const QString product = device->getProductName();
-    ui->comboBox_UsbDevice->addItem(product, device->getPath());
+    QComboBox* list = ui->comboBox_UsbDevice;
+    // The entry is complete before it is added: adding the first entry makes
+    // it current, which selects its device at once.
+    auto* entry = new QStandardItem(product);
+    entry->setData(device->getPath(), Qt::UserRole);
+    entry->setData(QVariant::fromValue(QPointer<UsbDevice>(device)), DeviceRole);
+    qobject_cast<QStandardItemModel*>(list->model())->appendRow(entry);
     // A bootloader is where a firmware update continues: show it at once.
     if (product.contains(QLatin1String("Bootloader"))) {
-        const int entry =
-            ui->comboBox_UsbDevice->findText(product, Qt::MatchExactly | Qt::MatchCaseSensitive);
-        if (entry >= 0)
-            ui->comboBox_UsbDevice->setCurrentIndex(entry);
+        const int found = list->findText(product, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (found >= 0)
+            list->setCurrentIndex(found);
     }
 }
 
@@ -151,7 +141,9 @@ void ORV_wheel_tool::onDeviceDisconnected(UsbDevice* device)
         return;
     QComboBox* list = ui->comboBox_UsbDevice;
     for (int entry = list->count() - 1; entry >= 0; --entry) {
-        if (list->itemData(entry, Qt::UserRole).toString() == device->getPath()) {
+        if (deviceOfEntry(list, entry) == device) {
+            // Removing the current entry selects another one while the
+            // leaving object still exists, so it is disconnected in time.
             list->removeItem(entry);
             return;
         }
@@ -164,12 +156,14 @@ void ORV_wheel_tool::on_comboBox_UsbDevice_currentIndexChanged(int index)
         setUiEnabled(false);
         disconnectDevice();
     }
-    if (index == -1) {
-        currentDevice = nullptr;
+    currentDevice = nullptr;
+    if (index == -1)
         return;
-    }
-    currentDevice =
-        usbManager.getDevice(ui->comboBox_UsbDevice->itemData(index, Qt::UserRole).toString());
+    UsbDevice* device = deviceOfEntry(ui->comboBox_UsbDevice, index);
+    // One the manager no longer holds is on its way out: nothing to connect.
+    if (!device || usbManager.getDevice(device->getPath()) != device)
+        return;
+    currentDevice = device;
     connectDevice();
 }
 
@@ -182,12 +176,19 @@ void ORV_wheel_tool::connectDevice()
                 &ORV_wheel_tool::onSettingsLoaded);
         connect(wheelBase, &UsbDeviceOrvWheelBase::onSettingsLoadFailed, this,
                 &ORV_wheel_tool::onSettingsLoadFailed);
+        rimView->setDevice(wheelBase);
+        wheelBasePage->setDevice(wheelBase);
+        profileDevice = ProfileDevice::of(wheelBase);
+        profileRow->setDevice(profileDevice.get(), wheelBasePage.get());
         on_pushButton_LoadConfig_clicked();
     } else if ((pedals = qobject_cast<UsbDeviceOrvPedals*>(currentDevice))) {
         connect(pedals, &UsbDeviceOrvPedals::onSettingsLoaded, this,
                 &ORV_wheel_tool::onSettingsLoaded);
         connect(pedals, &UsbDeviceOrvPedals::onSettingsLoadFailed, this,
                 &ORV_wheel_tool::onSettingsLoadFailed);
+        pedalsPage->setDevice(pedals);
+        profileDevice = ProfileDevice::of(pedals);
+        profileRow->setDevice(profileDevice.get(), pedalsPage.get());
         on_pushButton_LoadConfig_clicked();
     } else if ((bootloader = qobject_cast<UsbDeviceOrvBootloader*>(currentDevice))) {
         setUiEnabled(true);
@@ -196,52 +197,37 @@ void ORV_wheel_tool::connectDevice()
 
 void ORV_wheel_tool::disconnectDevice()
 {
-    if (wheelBase)
-        disconnect(wheelBase, nullptr, this, nullptr);
-    if (pedals)
-        disconnect(pedals, nullptr, this, nullptr);
-    if (bootloader) {
-        disconnect(bootloader, nullptr, this, nullptr);
+    disconnect(currentDevice, nullptr, this, nullptr);
+    if (bootloader)
         resetProgressDialog();
-    }
     wheelBase = nullptr;
     pedals = nullptr;
     bootloader = nullptr;
+    rimView->setDevice(nullptr);
+    wheelBasePage->setDevice(nullptr);
+    pedalsPage->setDevice(nullptr);
+    profileRow->setDevice(nullptr, nullptr);
+    profileDevice.reset();
 }
 
 void ORV_wheel_tool::on_pushButton_LoadConfig_clicked()
 {
     setUiEnabled(false);
-    if (wheelBase) {
-        wheelBase->settingsLoaded = false;
-        wheelBase->loadSettings();
-    } else if (pedals) {
-        pedals->settingsLoaded = false;
-        pedals->loadSettings();
+    if (profileDevice) {
+        profileDevice->setSettingsLoaded(false);
+        profileDevice->loadSettings();
     }
 }
 
 void ORV_wheel_tool::onSettingsLoaded(UsbDevice* device)
 {
-    if (!device || (device != wheelBase && device != pedals)) {
+    if (!device || !profileDevice || device != profileDevice->device()) {
         setUiEnabled(true);
         return;
     }
-    const int count = wheelBase ? wheelBase->profileCount : pedals->profileCount;
-    const int current = wheelBase ? wheelBase->currentProfileIndex : pedals->currentProfileIndex;
-    const OrvUsbDeviceInfo& info = wheelBase ? wheelBase->deviceInfo : pedals->deviceInfo;
+    profileRow->fill();
 
-    QComboBox* profilesBox = ui->comboBox_ProfileName;
-    profilesBox->clear();
-    for (int i = 0; i < count; ++i) {
-        if (wheelBase)
-            profilesBox->addItem(nameText(wheelBase->profiles[i].name),
-                                 int(int8_t(wheelBase->profiles[i].index)));
-        else
-            profilesBox->addItem(nameText(pedals->profiles[i].name),
-                                 int(int8_t(pedals->profiles[i].index)));
-    }
-
+    const OrvUsbDeviceInfo info = profileDevice->deviceInfo();
     QComboBox* devices = ui->comboBox_UsbDevice;
     const int entry = devices->currentIndex();
     const QString text = devices->currentText();
@@ -256,12 +242,10 @@ void ORV_wheel_tool::onSettingsLoaded(UsbDevice* device)
     if (wheelBase && info.hardwareMajor > 3 && ui->tabWidget->count() == 5)
         ui->tabWidget->removeTab(EncoderTab);
 
-    profilesBox->setCurrentIndex(current);
+    const int current = profileDevice->currentProfileIndex();
+    ui->comboBox_ProfileName->setCurrentIndex(current);
     on_comboBox_ProfileName_activated(current);
-    if (wheelBase)
-        wheelBase->settingsLoaded = true;
-    else
-        pedals->settingsLoaded = true;
+    profileDevice->setSettingsLoaded(true);
     setUiEnabled(true);
 }
 
@@ -272,78 +256,31 @@ void ORV_wheel_tool::onSettingsLoadFailed(UsbDevice* device, QString message)
 
 void ORV_wheel_tool::on_pushButton_SaveConfig_clicked()
 {
-    if (wheelBase)
-        wheelBase->saveSettings();
-    else if (pedals)
-        pedals->saveSettings();
+    if (profileDevice)
+        profileDevice->saveSettings();
 }
 
 void ORV_wheel_tool::on_pushButton_SetDefaultConfig_clicked()
 {
+    const QPointer<UsbDevice> target = currentDevice;
     const auto answer = Dialogs::warning(
         this, tr("Reset settings?"),
         tr("Are you sure you want to reset all settings and profiles? This cannot be undone."),
         QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-    if (answer != QMessageBox::Yes)
+    // The question ran the event loop: a Yes acts only on the device it was
+    // asked about, and only while that device is still the current one.
+    if (answer != QMessageBox::Yes || !target || target != currentDevice)
         return;
-    // The device may have left while the question was open.
     if (bootloader)
         bootloader->resetToFactoryDefaults();
-    else if (wheelBase)
-        wheelBase->resetToFactoryDefaults();
-    else if (pedals)
-        pedals->resetToFactoryDefaults();
+    else if (profileDevice)
+        profileDevice->resetToFactoryDefaults();
 }
 
 void ORV_wheel_tool::on_pushButton_EnterExitBootloader_clicked()
 {
     if (bootloader)
         bootloader->exitBootloader();
-    else if (wheelBase)
-        wheelBase->enterBootloader();
-    else if (pedals)
-        pedals->enterBootloader();
-}
-
-void ORV_wheel_tool::on_comboBox_ProfileName_activated(int index)
-{
-    if (index < 0)
-        return;
-    if (wheelBase) {
-        showWheelBaseProfile(index);
-    } else if (pedals) {
-        if (index < pedals->profileCount)
-            pedals->currentProfileIndex = uint8_t(index);
-    }
-}
-
-void ORV_wheel_tool::on_pushButton_AddProfile_clicked()
-{
-    if (wheelBase)
-        wheelBase->addProfile();
-    else if (pedals)
-        pedals->addProfile();
-}
-
-void ORV_wheel_tool::on_pushButton_RemoveProfile_clicked()
-{
-    if (wheelBase)
-        wheelBase->removeCurrentProfile();
-    else if (pedals)
-        pedals->removeCurrentProfile();
-}
-
-void ORV_wheel_tool::on_comboBox_ProfileName_currentTextChanged(QString arg1)
-{
-    const int entry = ui->comboBox_ProfileName->currentIndex();
-    if (entry < 0)
-        return;
-    if (wheelBase)
-        renameCurrent(wheelBase, entry, arg1);
-    else if (pedals)
-        renameCurrent(pedals, entry, arg1);
-    else
-        return;
-    if ((wheelBase ? wheelBase->currentProfileIndex : pedals->currentProfileIndex) == entry)
-        ui->comboBox_ProfileName->setItemText(entry, arg1);
+    else if (profileDevice)
+        profileDevice->enterBootloader();
 }

@@ -2,28 +2,33 @@
 
 #include "devices/OrvUsbWheelBaseDebugOutput.h"
 #include "devices/OrvUsbWheelBaseJoystickUpdate.h"
-#include "devices/OrvUsbWheelBaseProfileV5.h"
 #include "usb/UsbManager.h"
 
 #include <QFile>
 #include <QMainWindow>
-#include <QPixmap>
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 
 namespace Ui {
 class ORV_wheel_tool;
 }
+class PedalsPage;
+class ProfileDevice;
+class ProfileRow;
 class QProgressDialog;
+class RimView;
 class UsbDevice;
 class UsbDeviceOrvBootloader;
 class UsbDeviceOrvPedals;
 class UsbDeviceOrvWheelBase;
+class WheelBasePage;
 
-// The tool's only window: the device list, the current device's page and the
-// buttons that act on it. Its behaviour is split over one source file per
-// page behaviour; the widgets come from the designer form.
+// The tool's only window: the device list, the current device, page
+// switching and the buttons that act on the device. What each page does
+// lives in its page class; the named slots (bound to the form by name, in
+// this order) forward to them.
 class ORV_wheel_tool : public QMainWindow
 {
     Q_OBJECT
@@ -32,13 +37,9 @@ public:
     explicit ORV_wheel_tool(QWidget* parent = nullptr);
     ~ORV_wheel_tool() override;
 
-    // The rim angle in whole degrees for an axis value and rotation range:
-    // half the range to each side, integer arithmetic truncating toward 0.
-    static int rimAngle(int16_t axisValue, int32_t rotationDegrees);
-
     // How often the rim was redrawn and its pixmap rebuilt (for measuring).
-    quint64 rimRedraws() const { return rimRedrawCount; }
-    quint64 rimRebuilds() const { return rimRebuildCount; }
+    quint64 rimRedraws() const;
+    quint64 rimRebuilds() const;
 
 private slots:
     void resetProgressDialog();
@@ -87,10 +88,6 @@ private slots:
     void on_checkBox_outputModulo_toggled(bool checked);
 
 private:
-    // The wheel base's current profile, or null when no wheel base is shown.
-    OrvUsbWheelBaseProfileV5* currentWheelBaseProfile() const;
-    void scheduleWheelBaseUpdate();
-    void showWheelBaseProfile(int index);
     void connectDevice();
     void disconnectDevice();
 
@@ -101,15 +98,14 @@ private:
     UsbDeviceOrvBootloader* bootloader = nullptr;
     UsbDeviceOrvWheelBase* wheelBase = nullptr;
     UsbDeviceOrvPedals* pedals = nullptr;
+    // The current wheel base or pedals, seen through their profile list.
+    std::unique_ptr<ProfileDevice> profileDevice;
 
-    // Rim display: the last value and angle shown, and when.
-    int16_t lastAxisValue = 0;
-    int16_t lastRimAngle = 0;
-    bool rimDrawn = false;
-    uint32_t lastUiUpdateMs = 0;
-    QPixmap rimSource;
-    quint64 rimRedrawCount = 0;
-    quint64 rimRebuildCount = 0;
+    // Built once the form exists; no named slot runs before that.
+    std::unique_ptr<RimView> rimView;
+    std::unique_ptr<WheelBasePage> wheelBasePage;
+    std::unique_ptr<PedalsPage> pedalsPage;
+    std::unique_ptr<ProfileRow> profileRow;
 
     // Telemetry logging.
     uint64_t lastLogTime = 0;

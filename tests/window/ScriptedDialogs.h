@@ -9,6 +9,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <utility>
+
 class ScriptedDialogs : public DialogHandler
 {
 public:
@@ -29,23 +32,37 @@ public:
                                         QMessageBox::StandardButton defaultButton) override
     {
         shown.append({icon, title, text, buttons, defaultButton});
+        runWhileOpen();
         return answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst();
     }
     QString openFileName(QWidget*, const QString& caption, const QString&,
                          const QString& filter) override
     {
         captions << caption << filter;
+        runWhileOpen();
         return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
     }
     QString saveFileName(QWidget*, const QString& caption, const QString&,
                          const QString& filter) override
     {
         captions << caption << filter;
+        runWhileOpen();
         return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
     }
+
+    // What happens while the next dialog is open: a real one runs the event
+    // loop, in which a device may leave or another become current.
+    std::function<void()> whileOpen;
 
     QList<QMessageBox::StandardButton> answers; // next message box answers
     QStringList fileNames;                      // next file dialog results
     QList<Shown> shown;
     QStringList captions;
+
+private:
+    void runWhileOpen()
+    {
+        if (auto run = std::exchange(whileOpen, nullptr))
+            run();
+    }
 };

@@ -1,0 +1,47 @@
+#pragma once
+
+// The window's pure rules: arithmetic and text formats shared by the pages,
+// kept free of widgets so each can be checked on its own.
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+
+namespace pagerules {
+
+// The rim angle in whole degrees for an axis value and rotation range: half
+// the range to each side, integer arithmetic truncating toward zero.
+int rimAngle(int16_t axisValue, int32_t rotationDegrees);
+
+// "75%" for a percent label, "7" for a number label.
+QString percentLabel(int value);
+QString numberLabel(int value);
+// A 16-bit fraction (65535 is 100 %) as one decimal and "%": 32767 is "50.0%".
+QString fractionLabel(uint32_t value);
+// A centre offset in turns as degrees: -0.125 is "-45.00 deg".
+QString centerOffsetLabel(float turns);
+
+// Profile names hold at most 15 bytes of UTF-8; a name is cut before a
+// character that does not fit whole.
+QByteArray profileNameBytes(const QString& text);
+// A stored name: its bytes up to the first NUL (at most 16), as UTF-8.
+QString profileNameText(const char (&name)[16]);
+
+// The response curve stays non-decreasing. For point i (0 to 5) moved to
+// position, with the pedal's stored points: the position to store, or the
+// neighbour value the slider must be set back to (store is false then).
+struct CurvePointEdit
+{
+    bool store;
+    int value;
+};
+CurvePointEdit clampCurvePoint(const uint8_t (&points)[6], int i, int position);
+
+// Numbers in log lines, in the C locale whatever the user's locale: the
+// general format with six significant digits (as printf's %g) and fixed
+// notation with a given number of decimals.
+QString csvGeneral(double value);
+QString csvFixed(double value, int decimals);
+
+} // namespace pagerules

@@ -1,0 +1,47 @@
+#pragma once
+
+// The profile list of a wheel base or a set of pedals, seen the same way, so
+// the window core and the profile row do not branch on the device kind.
+
+#include "devices/OrvUsbDeviceInfo.h"
+
+#include <QString>
+
+#include <memory>
+
+class UsbDevice;
+
+class ProfileDevice
+{
+public:
+    virtual ~ProfileDevice() = default;
+
+    // Null for anything but a wheel base or pedals.
+    static std::unique_ptr<ProfileDevice> of(UsbDevice* device);
+
+    virtual UsbDevice* device() const = 0;
+
+    virtual int profileCount() const = 0;
+    virtual int currentProfileIndex() const = 0;
+    // Ignored for a slot outside the list.
+    virtual void setCurrentProfileIndex(int slot) = 0;
+    virtual QString profileName(int slot) const = 0;
+    // The record's own index field, read as a signed byte.
+    virtual int profileIndexField(int slot) const = 0;
+    // Stores at most 15 bytes of text as the current profile's name.
+    virtual void renameCurrentProfile(const QString& text) = 0;
+    virtual OrvUsbDeviceInfo deviceInfo() const = 0;
+    virtual void setSettingsLoaded(bool loaded) = 0;
+
+    virtual void loadSettings() = 0;
+    virtual void saveSettings() = 0;
+    virtual void addProfile() = 0;
+    virtual void removeCurrentProfile() = 0;
+    virtual void resetToFactoryDefaults() = 0;
+    virtual void enterBootloader() = 0;
+
+    // Profile files: an empty text on success, else the message to show.
+    // A load replaces the current profile and gives its name.
+    virtual QString loadCurrentProfile(const QString& fileName, QString* name) = 0;
+    virtual QString saveCurrentProfile(const QString& fileName) const = 0;
+};

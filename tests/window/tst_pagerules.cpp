@@ -1,0 +1,151 @@
+// The window's pure rules: rim angle, label texts, profile names, curve
+// points, log number formats and field access in packed records.
+
+#include "window/pages/FieldBinding.h"
+#include "window/pages/PageRules.h"
+
+#include <QTest>
+
+#include <cstring>
+
+using namespace pagerules;
+
+class TestPageRules : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void rimAngle_data()
+    {
+        QTest::addColumn<int>("axis");
+        QTest::addColumn<int>("rotation");
+        QTest::addColumn<int>("angle");
+        QTest::newRow("900, full right") << 32767 << 900 << 449;
+        QTest::newRow("900, full left") << -32768 << 900 << -450;
+        QTest::newRow("1 and -1 are upright") << -1 << 900 << 0;
+        QTest::newRow("1080, a quarter") << 16384 << 1080 << 270;
+        QTest::newRow("range far out of bounds") << 32767 << 2000000000 << 999969481;
+    }
+    void rimAngle()
+    {
+        QFETCH(int, axis);
+        QFETCH(int, rotation);
+        QFETCH(int, angle);
+        QCOMPARE(pagerules::rimAngle(int16_t(axis), rotation), angle);
+    }
+
+    void labels()
+    {
+        QCOMPARE(percentLabel(75), QString("75%"));
+        QCOMPARE(numberLabel(-3), QString("-3"));
+        QCOMPARE(fractionLabel(65535), QString("100.0%"));
+        QCOMPARE(fractionLabel(32767), QString("50.0%"));
+        QCOMPARE(fractionLabel(0), QString("0.0%"));
+        QCOMPARE(centerOffsetLabel(0.25f), QString("90.00 deg"));
+        QCOMPARE(centerOffsetLabel(-0.125f), QString("-45.00 deg"));
+    }
+
+    void profileNames_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::newRow("fits") << "Road" << QByteArray("Road");
+        QTest::newRow("cut at 15 bytes") << "0123456789abcdefgh" << QByteArray("0123456789abcde");
+        // Seven two-byte letters fit; the eighth would be cut in half.
+        QTest::newRow("cut before a whole character")
+            << QString::fromUtf8("ßßßßßßßßß") << QString::fromUtf8("ßßßßßßß").toUtf8();
+    }
+    void profileNames()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, stored);
+        QCOMPARE(profileNameBytes(typed), stored);
+        char name[16] = {};
+        std::memcpy(name, stored.constData(), size_t(stored.size()));
+        QCOMPARE(profileNameText(name), QString::fromUtf8(stored));
+    }
+
+    void unterminatedNameStopsAtSixteenBytes()
+    {
+        char name[16];
+        std::memset(name, 'A', sizeof name);
+        QCOMPARE(profileNameText(name), QString(16, QLatin1Char('A')));
+    }
+
+    void curvePoints_data()
+    {
+        QTest::addColumn<int>("point");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<bool>("store");
+        QTest::addColumn<int>("value");
+        // Stored points 0, 20, 40, 60, 80, 100.
+        QTest::newRow("inside its neighbours") << 2 << 50 << true << 50;
+        QTest::newRow("on a neighbour") << 2 << 20 << true << 20;
+        QTest::newRow("below the lower") << 2 << 10 << false << 20;
+        QTest::newRow("above the upper") << 2 << 70 << false << 60;
+        QTest::newRow("first above the second") << 0 << 30 << false << 20;
+        QTest::newRow("first at zero") << 0 << 0 << true << 0;
+        QTest::newRow("last below the fifth") << 5 << 70 << false << 80;
+        QTest::newRow("last at the top") << 5 << 100 << true << 100;
+    }
+    void curvePoints()
+    {
+        QFETCH(int, point);
+        QFETCH(int, position);
+        QFETCH(bool, store);
+        QFETCH(int, value);
+        const uint8_t points[6] = {0, 20, 40, 60, 80, 100};
+        const CurvePointEdit edit = clampCurvePoint(points, point, position);
+        QCOMPARE(edit.store, store);
+        QCOMPARE(edit.value, value);
+    }
+
+    void csvNumbers_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("general");
+        QTest::addColumn<QString>("fixed4");
+        QTest::newRow("small") << 1e-05 << "1e-05"
+                               << "0.0000";
+        QTest::newRow("six digits") << 123456.7 << "123457"
+                                    << "123456.7000";
+        QTest::newRow("negative zero") << -0.0 << "-0"
+                                       << "-0.0000";
+        QTest::newRow("plain") << -2.5 << "-2.5"
+                               << "-2.5000";
+        QTest::newRow("large") << 1e+06 << "1e+06"
+                               << "1000000.0000";
+    }
+    void csvNumbers()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, general);
+        QFETCH(QString, fixed4);
+        QCOMPARE(csvGeneral(value), general);
+        QCOMPARE(csvFixed(value, 4), fixed4);
+    }
+
+    void fieldsOfPackedRecords()
+    {
+        uint8_t record[8] = {};
+        const FieldBinding wide{"w",     EditSignal::ValueChanged, 1, 4, true,
+                                nullptr, LabelStyle::None};
+        const FieldBinding byte{"b",     EditSignal::ValueChanged, 6, 1, true,
+                                nullptr, LabelStyle::None};
+        const FieldBinding ubyte{"u",     EditSignal::Activated, 6, 1, false,
+                                 nullptr, LabelStyle::None};
+        storeField(record, wide, 0x12345678);
+        QCOMPARE(record[1], uint8_t(0x78));
+        QCOMPARE(record[4], uint8_t(0x12));
+        QCOMPARE(readField(record, wide), 0x12345678);
+        // An 8-bit field takes the low byte; signed fields read back negative.
+        storeField(record, byte, 0x1FF);
+        QCOMPARE(record[6], uint8_t(0xFF));
+        QCOMPARE(readField(record, byte), -1);
+        QCOMPARE(readField(record, ubyte), 255);
+        QCOMPARE(record[7], uint8_t(0));
+    }
+};
+
+QTEST_MAIN(TestPageRules)
+#include "tst_pagerules.moc"
