@@ -1,6 +1,8 @@
 // Draws the pictures compiled into the tool: the wheel rim, the reset symbol
 // of the pedal curves and the application icon. The PNGs are committed; run
 // this only to change them:  orv-draw-resources <directory>
+// It also draws the icon in the sizes of the desktop icon theme, under
+// <directory>/icons/hicolor.
 
 #include <QColor>
 #include <QDir>
@@ -224,5 +226,13 @@ int main(int argc, char* argv[])
         !render(dir.filePath("reset_button.png"), 138, [](QPainter& p) { drawReset(p, 138); });
     failures +=
         !render(dir.filePath("orv-config-tool.png"), 256, [](QPainter& p) { drawIcon(p, 256); });
+    // The icon theme's sizes for the desktop entry, each drawn at its size
+    // rather than scaled down from the largest.
+    for (int size : {48, 128, 256}) {
+        const QString theme = QStringLiteral("icons/hicolor/%1x%1/apps").arg(size);
+        failures += !dir.mkpath(theme);
+        failures += !render(dir.filePath(theme + QStringLiteral("/orv-config-tool.png")), size,
+                            [size](QPainter& p) { drawIcon(p, size); });
+    }
     return failures == 0 ? 0 : 1;
 }
