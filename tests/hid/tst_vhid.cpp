@@ -3,13 +3,17 @@
 
 #include "hid/hid.h"
 #include "sim/VhidEndpoint.h"
+#include "simbackend/installSimulatorBackend.h"
 #include "support/TestBus.h"
+#include "vhid/BusFiles.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -19,13 +23,13 @@
 #include <vector>
 
 using orvsim::VhidEndpoint;
-using orvsim::VhidInfo;
+using vhid::DeviceInfo;
 
 namespace {
 
 using Report = std::vector<uint8_t>;
 
-VhidInfo deviceInfo(uint16_t productId = 0xA355, const std::string& product = "Wheel Base")
+DeviceInfo deviceInfo(uint16_t productId = 0xA355, const std::string& product = "Wheel Base")
 {
     return testDeviceInfo(productId, product);
 }
@@ -81,7 +85,7 @@ public:
         std::strncpy(addr.sun_path, sock.c_str(), sizeof addr.sun_path - 1);
         ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
         ::listen(fd, 4);
-        orvsim::writeFileAtomically(busDir + "/deaf.info", deviceInfo().format());
+        vhid::writeFileAtomically(busDir + "/deaf.info", deviceInfo().format());
     }
     ~DeafDevice() { ::close(fd); }
     std::string sock;
@@ -102,7 +106,8 @@ private slots:
     void infoParsing_data();
     void infoParsing();
     void enumerationFiltersAndSkipsBadAnnouncements();
-    void enumerationOfMissingBusIsEmpty();
+    void backendChoice_data();
+    void backendChoice();
     void openFailsWithoutListener();
     void stringsComeFromTheAnnouncement();
 
@@ -120,7 +125,7 @@ private:
     TestBus bus;
     std::vector<std::unique_ptr<VhidEndpoint>> endpoints;
 
-    VhidEndpoint* plug(const std::string& stem, VhidInfo info)
+    VhidEndpoint* plug(const std::string& stem, DeviceInfo info)
     {
         endpoints.push_back(std::make_unique<VhidEndpoint>(bus.stdPath(), stem, std::move(info)));
         return endpoints.back()->plug() ? endpoints.back().get() : nullptr;
@@ -187,8 +192,8 @@ void TestVhid::infoParsing()
     QFETCH(bool, valid);
     QFETCH(int, productId);
     QFETCH(int, inputLength);
-    VhidInfo info;
-    QCOMPARE(VhidInfo::parse(text.toStdString(), &info), valid);
+    DeviceInfo info;
+    QCOMPARE(DeviceInfo::parse(text.toStdString(), &info), valid);
     if (valid) {
         QCOMPARE(int(info.productId), productId);
         QCOMPARE(info.inputReportLength, inputLength);
@@ -219,17 +224,44 @@ void TestVhid::enumerationFiltersAndSkipsBadAnnouncements()
     QVERIFY(!none);
 }
 
-void TestVhid::enumerationOfMissingBusIsEmpty()
+void TestVhid::backendChoice_data()
 {
-    QVERIFY(hid_exit() == 0);
-    qputenv("ORV_HID_BACKEND", "vhid:/nonexistent/orv/bus");
-    QVERIFY(hid_init() == 0);
+    QTest::addColumn<QByteArray>("choice");
+    QTest::addColumn<bool>("simulator"); // installed by the program
+    QTest::addColumn<int>("devices");    // -1: hid_init fails
+
+    QTest::newRow("missing bus") << QByteArray("vhid:/nonexistent/orv/bus") << false << 0;
+    QTest::newRow("bus without a directory") << QByteArray("vhid:") << false << -1;
+    QTest::newRow("unknown") << QByteArray("usb") << false << -1;
+    QTest::newRow("sim without a simulator") << QByteArray("sim") << false << -1;
+    QTest::newRow("sim") << QByteArray("sim") << true << 2;
+}
+
+void TestVhid::backendChoice()
+{
+    QFETCH(QByteArray, choice);
+    QFETCH(bool, simulator);
+    QFETCH(int, devices);
+    QCOMPARE(hid_exit(), 0); // drop initTestCase's hold: the choice is made afresh
+    qputenv("ORV_HID_BACKEND", choice);
+    hid_set_sim_backend(nullptr, nullptr);
+    if (simulator)
+        installSimulatorBackend();
+
+    // Two users, as the probe's manager and the window's may be.
+    QCOMPARE(hid_init(), devices < 0 ? -1 : 0);
+    QCOMPARE(hid_init(), devices < 0 ? -1 : 0);
     Enumeration list(hid_enumerate(0, 0));
-    QVERIFY(!list);
+    QCOMPARE(countEntries(list.get()), std::max(devices, 0));
     QVERIFY(!hid_open_path("/nonexistent/orv/bus/x.sock"));
-    hid_exit();
+    const QString dir = list ? QFileInfo(list->path).path() : QString();
+    QCOMPARE(hid_exit(), 0);
+    QCOMPARE(QFileInfo::exists(dir), devices > 0);
+    QCOMPARE(hid_exit(), 0);
+    QVERIFY(!QFileInfo::exists(dir)); // the last exit stops the simulator
+
     bus.useAsBackend();
-    QVERIFY(hid_init() == 0);
+    QCOMPARE(hid_init(), 0);
 }
 
 void TestVhid::openFailsWithoutListener()
@@ -248,7 +280,7 @@ void TestVhid::openFailsWithoutListener()
 
 void TestVhid::stringsComeFromTheAnnouncement()
 {
-    VhidInfo info = deviceInfo(0xA355, "Räder Wheel Base €");
+    DeviceInfo info = deviceInfo(0xA355, "Räder Wheel Base €");
     info.serial = "SN-42";
     VhidEndpoint* ep = plug("wheel", info);
     QVERIFY(ep);
@@ -317,7 +349,7 @@ void TestVhid::reportSizes()
     QFETCH(int, inputLength);
     QFETCH(QByteArray, sent);
     QFETCH(QByteArray, expected);
-    VhidInfo info = deviceInfo();
+    DeviceInfo info = deviceInfo();
     info.inputReportLength = inputLength;
     VhidEndpoint* ep = plug("dev", info);
     QVERIFY(ep);
@@ -411,7 +443,7 @@ void TestVhid::writeReachesDeviceAndPads()
 {
     std::mutex mutex;
     std::vector<Report> received;
-    VhidInfo info = deviceInfo();
+    DeviceInfo info = deviceInfo();
     info.outputReportLength = 65;
     endpoints.push_back(std::make_unique<VhidEndpoint>(bus.stdPath(), "dev", info));
     VhidEndpoint* ep = endpoints.back().get();

@@ -5,6 +5,7 @@
 #include "sim/VhidEndpoint.h"
 #include "support/TestBus.h"
 #include "usb/UsbManager.h"
+#include "vhid/BusFiles.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -170,7 +171,7 @@ void TestDiscovery::unopenableDeviceIsRetried()
     VhidEndpoint* ep = plug("wheel", 0xA355, "Wheel Base");
     QVERIFY(ep);
     ep->unplug();
-    QVERIFY(orvsim::writeFileAtomically(ep->infoPath(), ep->info().format()));
+    QVERIFY(vhid::writeFileAtomically(ep->infoPath(), ep->info().format()));
     UsbManager manager;
     QSignalSpy connected(&manager, &UsbManager::onDeviceConnected);
     QVERIFY(!manager.rescanForOrvDevices());

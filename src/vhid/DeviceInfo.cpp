@@ -1,17 +1,13 @@
-#include "VhidInfo.h"
+#include "DeviceInfo.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <sstream>
-#include <unistd.h>
 
-namespace orvsim {
+namespace vhid {
 
 namespace {
-
-constexpr size_t MaxInfoSize = 64 * 1024;
 
 bool parseNumber(const std::string& text, int base, long min, long max, long* out)
 {
@@ -41,7 +37,7 @@ std::string hex4(unsigned value)
 
 } // namespace
 
-std::string VhidInfo::format() const
+std::string DeviceInfo::format() const
 {
     std::ostringstream s;
     s << "vendor_id=" << hex4(vendorId) << '\n'
@@ -58,9 +54,9 @@ std::string VhidInfo::format() const
     return s.str();
 }
 
-bool VhidInfo::parse(const std::string& text, VhidInfo* out)
+bool DeviceInfo::parse(const std::string& text, DeviceInfo* out)
 {
-    VhidInfo info;
+    DeviceInfo info;
     bool haveVendor = false;
     bool haveProduct = false;
     std::istringstream lines(text);
@@ -115,11 +111,11 @@ bool VhidInfo::parse(const std::string& text, VhidInfo* out)
                 return false;
             info.usage = static_cast<uint16_t>(n);
         } else if (key == "input_report_length") {
-            if (!parseNumber(value, 10, 1, VhidMaxReportLength, &n))
+            if (!parseNumber(value, 10, 1, MaxReportLength, &n))
                 return false;
             info.inputReportLength = static_cast<int>(n);
         } else if (key == "output_report_length") {
-            if (!parseNumber(value, 10, 1, VhidMaxReportLength, &n))
+            if (!parseNumber(value, 10, 1, MaxReportLength, &n))
                 return false;
             info.outputReportLength = static_cast<int>(n);
         }
@@ -131,59 +127,4 @@ bool VhidInfo::parse(const std::string& text, VhidInfo* out)
     return true;
 }
 
-bool readSmallFile(const std::string& path, std::string* out)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0)
-        return false;
-    std::string content;
-    char buf[4096];
-    bool ok = true;
-    for (;;) {
-        const ssize_t r = ::read(fd, buf, sizeof buf);
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
-            ok = false;
-            break;
-        }
-        if (r == 0)
-            break;
-        content.append(buf, static_cast<size_t>(r));
-        if (content.size() > MaxInfoSize) {
-            ok = false;
-            break;
-        }
-    }
-    ::close(fd);
-    if (ok)
-        *out = std::move(content);
-    return ok;
-}
-
-bool writeFileAtomically(const std::string& path, const std::string& content)
-{
-    const std::string tmp = path + ".tmp";
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
-    size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t r = ::write(fd, content.data() + done, content.size() - done);
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
-            ::close(fd);
-            ::unlink(tmp.c_str());
-            return false;
-        }
-        done += static_cast<size_t>(r);
-    }
-    if (::close(fd) != 0 || ::rename(tmp.c_str(), path.c_str()) != 0) {
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    return true;
-}
-
-} // namespace orvsim
+} // namespace vhid
