@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vhid {
@@ -14,9 +15,16 @@ constexpr size_t MaxSmallFileSize = 64 * 1024;
 
 bool readSmallFile(const std::string& path, std::string* out)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never
+    // come, and the caller is the window's thread.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
         return false;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
     std::string content;
     char buf[4096];
     bool ok = true;

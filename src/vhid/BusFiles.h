@@ -7,7 +7,9 @@
 
 namespace vhid {
 
-// Reads a small text file whole; false if it is missing or unreasonably big.
+// Reads a small regular file whole. It never waits: a FIFO, socket or device
+// node is refused rather than read. False if missing, not a regular file or
+// unreasonably big.
 bool readSmallFile(const std::string& path, std::string* out);
 // Writes through a temporary name and a rename, so readers never see half.
 bool writeFileAtomically(const std::string& path, const std::string& content);

@@ -15,9 +15,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fcntl.h>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 #include <vector>
@@ -105,6 +108,7 @@ private slots:
 
     void infoParsing_data();
     void infoParsing();
+    void fifoOnTheBusDoesNotHangEnumeration();
     void enumerationFiltersAndSkipsBadAnnouncements();
     void backendChoice_data();
     void backendChoice();
@@ -198,6 +202,30 @@ void TestVhid::infoParsing()
         QCOMPARE(int(info.productId), productId);
         QCOMPARE(info.inputReportLength, inputLength);
     }
+}
+
+void TestVhid::fifoOnTheBusDoesNotHangEnumeration()
+{
+    // Nobody writes to it: an open that waits for a writer never returns.
+    QVERIFY(plug("wheel", deviceInfo()));
+    const QByteArray fifo = (bus.path() + "/x.info").toUtf8();
+    QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+    auto found = std::async(std::launch::async, [&] {
+        Enumeration list(hid_enumerate(0, 0));
+        Device x(hid_open_path((bus.path() + "/x.sock").toUtf8().constData()));
+        return list && !list->next && !x ? QString(list->path) : QString();
+    });
+    const bool prompt = found.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    // Let a reader stuck in open() go, so that a failure ends instead of hanging.
+    for (int i = 0; !prompt && i < 100 &&
+                    found.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready;
+         ++i) {
+        const int w = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK);
+        if (w >= 0)
+            ::close(w);
+    }
+    QVERIFY(prompt);
+    QCOMPARE(found.get(), bus.path() + "/wheel.sock");
 }
 
 void TestVhid::enumerationFiltersAndSkipsBadAnnouncements()
