@@ -1,6 +1,5 @@
 #include "DeviceInfo.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -9,22 +8,19 @@ namespace vhid {
 
 namespace {
 
-bool parseNumber(const std::string& text, int base, long min, long max, long* out)
+// "0x" (or "0X") and hex digits, or decimal digits; nothing else, no sign.
+bool parseNumber(const std::string& text, unsigned long min, unsigned long max, long* out)
 {
-    if (text.empty() || text.size() > 20)
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const std::string digits = hex ? text.substr(2) : text;
+    if (digits.empty() || digits.size() > 16 ||
+        digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") !=
+            std::string::npos)
         return false;
-    std::string digits = text;
-    if (base == 16 && digits.size() > 2 && digits[0] == '0' &&
-        (digits[1] == 'x' || digits[1] == 'X'))
-        digits = digits.substr(2);
-    if (digits.empty() || digits[0] == '-' || digits[0] == '+' || digits[0] == ' ')
+    const unsigned long long value = std::strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
+    if (value < min || value > max)
         return false;
-    char* end = nullptr;
-    errno = 0;
-    const long value = std::strtol(digits.c_str(), &end, base);
-    if (errno != 0 || *end != '\0' || value < min || value > max)
-        return false;
-    *out = value;
+    *out = static_cast<long>(value);
     return true;
 }
 
@@ -76,17 +72,17 @@ bool DeviceInfo::parse(const std::string& text, DeviceInfo* out)
             return false;
         long n = 0;
         if (key == "vendor_id") {
-            if (!parseNumber(value, 16, 0, 0xffff, &n))
+            if (!parseNumber(value, 0, 0xffff, &n))
                 return false;
             info.vendorId = static_cast<uint16_t>(n);
             haveVendor = true;
         } else if (key == "product_id") {
-            if (!parseNumber(value, 16, 0, 0xffff, &n))
+            if (!parseNumber(value, 0, 0xffff, &n))
                 return false;
             info.productId = static_cast<uint16_t>(n);
             haveProduct = true;
         } else if (key == "release") {
-            if (!parseNumber(value, 16, 0, 0xffff, &n))
+            if (!parseNumber(value, 0, 0xffff, &n))
                 return false;
             info.release = static_cast<uint16_t>(n);
         } else if (key == "product") {
@@ -98,24 +94,24 @@ bool DeviceInfo::parse(const std::string& text, DeviceInfo* out)
         } else if (key == "interface") {
             if (value == "-1")
                 info.interfaceNumber = -1;
-            else if (!parseNumber(value, 10, 0, 255, &n))
+            else if (!parseNumber(value, 0, 255, &n))
                 return false;
             else
                 info.interfaceNumber = static_cast<int>(n);
         } else if (key == "usage_page") {
-            if (!parseNumber(value, 10, 0, 0xffff, &n))
+            if (!parseNumber(value, 0, 0xffff, &n))
                 return false;
             info.usagePage = static_cast<uint16_t>(n);
         } else if (key == "usage") {
-            if (!parseNumber(value, 10, 0, 0xffff, &n))
+            if (!parseNumber(value, 0, 0xffff, &n))
                 return false;
             info.usage = static_cast<uint16_t>(n);
         } else if (key == "input_report_length") {
-            if (!parseNumber(value, 10, 1, MaxReportLength, &n))
+            if (!parseNumber(value, 1, MaxReportLength, &n))
                 return false;
             info.inputReportLength = static_cast<int>(n);
         } else if (key == "output_report_length") {
-            if (!parseNumber(value, 10, 1, MaxReportLength, &n))
+            if (!parseNumber(value, 1, MaxReportLength, &n))
                 return false;
             info.outputReportLength = static_cast<int>(n);
         }

@@ -27,7 +27,8 @@ struct DeviceInfo
 
     // The IDs and release in hex with 0x, the other numbers in decimal.
     std::string format() const;
-    // False for text that is not a complete, well-formed announcement.
+    // False for text that is not a complete, well-formed announcement. Any
+    // number may be hex (with 0x) or decimal; unknown keys are skipped.
     static bool parse(const std::string& text, DeviceInfo* out);
 };
 

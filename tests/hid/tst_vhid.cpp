@@ -17,6 +17,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <future>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <sys/socket.h>
@@ -108,6 +109,7 @@ private slots:
 
     void infoParsing_data();
     void infoParsing();
+    void infoIsWrittenAsOlderReadersExpect();
     void fifoOnTheBusDoesNotHangEnumeration();
     void enumerationFiltersAndSkipsBadAnnouncements();
     void backendChoice_data();
@@ -164,44 +166,85 @@ void TestVhid::cleanup()
 
 void TestVhid::infoParsing_data()
 {
+    // The whole text, the key looked at, and its value (-2: text refused).
     QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<int>("productId");
-    QTest::addColumn<int>("inputLength");
+    QTest::addColumn<QByteArray>("key");
+    QTest::addColumn<int>("value");
 
-    QTest::newRow("complete") << QByteArray("vendor_id=0x0483\nproduct_id=0xa3be\nrelease=0x0100\n"
-                                            "product=Pedals\ninput_report_length=65\n")
-                              << true << 0xA3BE << 65;
+    const QByteArray ids = "vendor_id=0x0483\nproduct_id=0xa355\n";
+    QTest::newRow("hex usage_page") << ids + "usage_page=0xff00\n"
+                                    << QByteArray("usage_page") << 0xff00;
+    QTest::newRow("decimal usage_page")
+        << ids + "usage_page=65280" << QByteArray("usage_page") << 0xff00;
+    QTest::newRow("hex usage") << ids + "usage=0x04" << QByteArray("usage") << 4;
+    QTest::newRow("decimal vendor_id")
+        << QByteArray("vendor_id=1155\nproduct_id=0xa355") << QByteArray("vendor_id") << 0x0483;
+    QTest::newRow("upper-case hex product_id")
+        << QByteArray("vendor_id=0x0483\nproduct_id=0XA3BE") << QByteArray("product_id") << 0xA3BE;
+    QTest::newRow("decimal release") << ids + "release=256" << QByteArray("release") << 0x100;
+    QTest::newRow("hex interface") << ids + "interface=0x02" << QByteArray("interface") << 2;
+    QTest::newRow("no interface") << ids + "interface=-1" << QByteArray("interface") << -1;
+    QTest::newRow("hex input length")
+        << ids + "input_report_length=0x41" << QByteArray("input_report_length") << 65;
+    QTest::newRow("decimal output length")
+        << ids + "output_report_length=65" << QByteArray("output_report_length") << 65;
     QTest::newRow("crlf and unknown keys")
-        << QByteArray("vendor_id=0x0483\r\nproduct_id=0xA355\r\ncolour=blue\r\n") << true << 0xA355
-        << 64;
-    QTest::newRow("no product id") << QByteArray("vendor_id=0x0483\n") << false << 0 << 0;
-    QTest::newRow("cut mid-line") << QByteArray("vendor_id=0x0483\nproduct_id=0xa3") << true << 0xA3
-                                  << 64;
-    QTest::newRow("line without =")
-        << QByteArray("vendor_id=0x0483\nproduct_id=0xa355\nbroken\n") << false << 0 << 0;
+        << QByteArray("vendor_id=0x0483\r\nproduct_id=0xA355\r\ncolour=blue\r\n")
+        << QByteArray("product_id") << 0xA355;
+    QTest::newRow("cut mid-line") << QByteArray("vendor_id=0x0483\nproduct_id=0xa3")
+                                  << QByteArray("product_id") << 0xA3;
+    QTest::newRow("no product id")
+        << QByteArray("vendor_id=0x0483\n") << QByteArray("vendor_id") << -2;
+    QTest::newRow("line without =") << ids + "broken\n" << QByteArray("vendor_id") << -2;
     QTest::newRow("vendor out of range")
-        << QByteArray("vendor_id=0x10483\nproduct_id=0xa355\n") << false << 0 << 0;
+        << QByteArray("vendor_id=0x10483\nproduct_id=0xa355") << QByteArray("vendor_id") << -2;
+    QTest::newRow("decimal out of range")
+        << ids + "usage_page=65536" << QByteArray("usage_page") << -2;
+    QTest::newRow("bare 0x") << ids + "usage=0x" << QByteArray("usage") << -2;
+    QTest::newRow("hex digit in decimal") << ids + "usage=12a" << QByteArray("usage") << -2;
+    QTest::newRow("signed") << ids + "usage=+5" << QByteArray("usage") << -2;
+    QTest::newRow("blank before digits") << ids + "usage= 5" << QByteArray("usage") << -2;
     QTest::newRow("zero report length")
-        << QByteArray("vendor_id=0x0483\nproduct_id=0xa355\ninput_report_length=0\n") << false << 0
-        << 0;
+        << ids + "input_report_length=0" << QByteArray("input_report_length") << -2;
     QTest::newRow("huge report length")
-        << QByteArray("vendor_id=0x0483\nproduct_id=0xa355\noutput_report_length=99999999999\n")
-        << false << 0 << 0;
+        << ids + "output_report_length=99999999999" << QByteArray("output_report_length") << -2;
 }
 
 void TestVhid::infoParsing()
 {
     QFETCH(QByteArray, text);
-    QFETCH(bool, valid);
-    QFETCH(int, productId);
-    QFETCH(int, inputLength);
+    QFETCH(QByteArray, key);
+    QFETCH(int, value);
     DeviceInfo info;
-    QCOMPARE(DeviceInfo::parse(text.toStdString(), &info), valid);
-    if (valid) {
-        QCOMPARE(int(info.productId), productId);
-        QCOMPARE(info.inputReportLength, inputLength);
-    }
+    QCOMPARE(DeviceInfo::parse(text.toStdString(), &info), value != -2);
+    if (value == -2)
+        return;
+    const std::map<QByteArray, int> fields = {{"vendor_id", info.vendorId},
+                                              {"product_id", info.productId},
+                                              {"release", info.release},
+                                              {"interface", info.interfaceNumber},
+                                              {"usage_page", info.usagePage},
+                                              {"usage", info.usage},
+                                              {"input_report_length", info.inputReportLength},
+                                              {"output_report_length", info.outputReportLength}};
+    QCOMPARE(fields.at(key), value);
+}
+
+void TestVhid::infoIsWrittenAsOlderReadersExpect()
+{
+    DeviceInfo info = deviceInfo(0xA3BE, "Pedals");
+    info.release = 0x0102;
+    info.interfaceNumber = 2;
+    info.usagePage = 0xff00;
+    info.usage = 1;
+    info.inputReportLength = 65;
+    QCOMPARE(QByteArray::fromStdString(info.format()),
+             QByteArray("vendor_id=0x0483\nproduct_id=0xa3be\nrelease=0x0102\nproduct=Pedals\n"
+                        "manufacturer=\nserial=S1\ninterface=2\nusage_page=65280\nusage=1\n"
+                        "input_report_length=65\noutput_report_length=64\n"));
+    DeviceInfo back;
+    QVERIFY(DeviceInfo::parse(info.format(), &back));
+    QCOMPARE(QByteArray::fromStdString(back.format()), QByteArray::fromStdString(info.format()));
 }
 
 void TestVhid::fifoOnTheBusDoesNotHangEnumeration()
