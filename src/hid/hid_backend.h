@@ -36,7 +36,8 @@ private:
 
 namespace orvhid {
 
-// Each system's backend sources provide these four; hid.cpp only chooses.
+// Each system's backend sources provide these four (and hid_wait_any);
+// hid.cpp only chooses between them.
 // The system's own HID devices (hidraw on Linux).
 hid_device_info* nativeEnumerate(unsigned short vendorId, unsigned short productId);
 hid_device* nativeOpen(const std::string& path);
