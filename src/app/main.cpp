@@ -1,3 +1,4 @@
+#include "simbackend/installSimulatorBackend.h"
 #include "usb/UsbManager.h"
 #include "window/ORV_wheel_tool.h"
 
@@ -26,6 +27,8 @@ int probe()
 
 int main(int argc, char* argv[])
 {
+    // ORV_HID_BACKEND=sim is the demo: the tool brings its own devices.
+    installSimulatorBackend();
     if (argc > 1 && std::strcmp(argv[1], "--has-usb-device") == 0)
         return probe();
 

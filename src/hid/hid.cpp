@@ -1,19 +1,15 @@
-// Backend choice (ORV_HID_BACKEND) and the entry points shared by all backends.
+// Backend choice (ORV_HID_BACKEND) and the entry points shared by all
+// backends. Nothing here is particular to one system: each system's backends
+// and its hid_wait_any live in their own files.
 
 #include "hid.h"
 
 #include "hid_backend.h"
-#include "hid_hidraw.h"
-#include "hid_vhid.h"
-#include "sim/Simulator.h"
 
-#include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
+#include <cwchar>
 #include <mutex>
-#include <poll.h>
 #include <vector>
 
 namespace orvhid {
@@ -98,8 +94,8 @@ namespace {
 
 enum class Backend
 {
-    Hidraw,
-    Vhid
+    Native,
+    Bus
 };
 
 struct Module
@@ -107,9 +103,11 @@ struct Module
     std::mutex mutex;
     bool initialised = false;
     int initCount = 0;
-    Backend backend = Backend::Hidraw;
+    Backend backend = Backend::Native;
     std::string busDir;
-    std::unique_ptr<orvsim::Simulator> simulator;
+    hid_sim_start_fn simStart = nullptr;
+    hid_sim_stop_fn simStop = nullptr;
+    hid_sim_stop_fn runningSimStop = nullptr; // of the simulator now running
 };
 
 Module& module()
@@ -125,17 +123,17 @@ int initLocked(Module& m)
     const char* env = std::getenv("ORV_HID_BACKEND");
     const std::string choice = env ? env : "";
     if (choice.empty() || choice == "native") {
-        m.backend = Backend::Hidraw;
+        m.backend = Backend::Native;
     } else if (choice.rfind("vhid:", 0) == 0 && choice.size() > 5) {
-        m.backend = Backend::Vhid;
+        m.backend = Backend::Bus;
         m.busDir = choice.substr(5);
-    } else if (choice == "sim") {
-        m.simulator = orvsim::Simulator::createPrivate();
-        if (!m.simulator)
+    } else if (choice == "sim" && m.simStart) {
+        const char* dir = m.simStart();
+        if (!dir)
             return -1;
-        m.simulator->addDefaultDevices();
-        m.backend = Backend::Vhid;
-        m.busDir = m.simulator->busDir();
+        m.runningSimStop = m.simStop;
+        m.backend = Backend::Bus;
+        m.busDir = dir;
     } else {
         return -1; // an unknown backend finds nothing, like a missing library
     }
@@ -145,14 +143,22 @@ int initLocked(Module& m)
 
 void exitLocked(Module& m)
 {
-    m.simulator.reset();
+    if (m.runningSimStop)
+        m.runningSimStop();
+    m.runningSimStop = nullptr;
     m.busDir.clear();
     m.initialised = false;
 }
 
-const char* SysfsRoot = "/sys";
-
 } // namespace
+
+void hid_set_sim_backend(hid_sim_start_fn start, hid_sim_stop_fn stop)
+{
+    Module& m = module();
+    std::lock_guard<std::mutex> guard(m.mutex);
+    m.simStart = start;
+    m.simStop = stop;
+}
 
 int hid_init(void)
 {
@@ -183,9 +189,9 @@ hid_device_info* hid_enumerate(unsigned short vendor_id, unsigned short product_
     std::lock_guard<std::mutex> guard(m.mutex);
     if (initLocked(m) != 0)
         return nullptr;
-    if (m.backend == Backend::Vhid)
-        return orvhid::vhidEnumerate(m.busDir, vendor_id, product_id);
-    return orvhid::hidrawEnumerate(SysfsRoot, vendor_id, product_id);
+    if (m.backend == Backend::Bus)
+        return orvhid::busEnumerate(m.busDir, vendor_id, product_id);
+    return orvhid::nativeEnumerate(vendor_id, product_id);
 }
 
 void hid_free_enumeration(hid_device_info* devs)
@@ -209,9 +215,9 @@ hid_device* hid_open_path(const char* path)
     std::lock_guard<std::mutex> guard(m.mutex);
     if (initLocked(m) != 0)
         return nullptr;
-    if (m.backend == Backend::Vhid)
-        return orvhid::vhidOpen(path);
-    return orvhid::hidrawOpen(SysfsRoot, path);
+    if (m.backend == Backend::Bus)
+        return orvhid::busOpen(path);
+    return orvhid::nativeOpen(path);
 }
 
 int hid_set_nonblocking(hid_device* dev, int nonblock)
@@ -249,38 +255,6 @@ int hid_read_finish(hid_device* dev, unsigned char* data, size_t length)
 int hid_read_cancel(hid_device* dev)
 {
     return dev ? dev->readCancel() : 0;
-}
-
-int hid_wait_any(const hid_wait_handle* handles, size_t count, int timeout_ms)
-{
-    if (!handles || count == 0)
-        return -1;
-    std::vector<pollfd> fds(count);
-    for (size_t i = 0; i < count; ++i)
-        fds[i] = pollfd{handles[i], POLLIN, 0};
-
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    int wait = timeout_ms;
-    for (;;) {
-        const int r = ::poll(fds.data(), static_cast<nfds_t>(count), wait);
-        if (r > 0)
-            break;
-        if (r == 0 || errno != EINTR)
-            return -1;
-        if (timeout_ms >= 0) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            if (left.count() <= 0)
-                return -1;
-            wait = static_cast<int>(left.count());
-        }
-    }
-    // A hang-up or error counts as ready: collecting it reports the failure.
-    for (size_t i = 0; i < count; ++i)
-        if (fds[i].revents != 0)
-            return static_cast<int>(i);
-    return -1;
 }
 
 int hid_write(hid_device* dev, const unsigned char* data, size_t length)

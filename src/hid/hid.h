@@ -68,3 +68,12 @@ void hid_close(hid_device* dev);
 
 // Not part of the hidapi-style surface: how long hid_write may block.
 constexpr int HID_WRITE_TIMEOUT_MS = 1000;
+
+// The "sim" backend (ORV_HID_BACKEND=sim) runs simulated devices inside the
+// process. The layer knows no simulator: a program that wants one installs
+// these before hid_init. start brings the devices up on a private bus and
+// returns its directory (kept valid until stop), or null on failure; stop,
+// at the last hid_exit, takes them down. Without them "sim" finds nothing.
+typedef const char* (*hid_sim_start_fn)(void);
+typedef void (*hid_sim_stop_fn)(void);
+void hid_set_sim_backend(hid_sim_start_fn start, hid_sim_stop_fn stop);

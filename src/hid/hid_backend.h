@@ -36,6 +36,16 @@ private:
 
 namespace orvhid {
 
+// Each system's backend sources provide these four (and hid_wait_any);
+// hid.cpp only chooses between them.
+// The system's own HID devices (hidraw on Linux).
+hid_device_info* nativeEnumerate(unsigned short vendorId, unsigned short productId);
+hid_device* nativeOpen(const std::string& path);
+// The virtual HID bus in busDir: STEM.sock and STEM.info per device.
+hid_device_info* busEnumerate(const std::string& busDir, unsigned short vendorId,
+                              unsigned short productId);
+hid_device* busOpen(const std::string& sockPath);
+
 // Copies a UTF-8 text into a NUL-terminated wide buffer of maxlen characters.
 int copyWide(const std::string& utf8, wchar_t* out, size_t maxlen);
 // Decodes UTF-8 into a newly allocated wide string (free with delete[]).

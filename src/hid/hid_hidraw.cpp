@@ -1,7 +1,8 @@
 #include "hid_hidraw.h"
 
+#include "hid_backend.h"
 #include "hid_fd.h"
-#include "sim/VhidInfo.h"
+#include "vhid/BusFiles.h"
 
 #include <algorithm>
 #include <climits>
@@ -15,6 +16,8 @@
 namespace orvhid {
 
 namespace {
+
+const char* const SysfsRoot = "/sys";
 
 struct SysfsDevice
 {
@@ -34,7 +37,7 @@ struct SysfsDevice
 std::string readAttribute(const std::string& path)
 {
     std::string text;
-    if (!orvsim::readSmallFile(path, &text))
+    if (!vhid::readSmallFile(path, &text))
         return {};
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();
@@ -120,7 +123,7 @@ bool readSysfsDevice(const std::string& sysfsRoot, const std::string& name, Sysf
     const std::string hidDir = resolved;
 
     std::string uevent;
-    if (!orvsim::readSmallFile(hidDir + "/uevent", &uevent))
+    if (!vhid::readSmallFile(hidDir + "/uevent", &uevent))
         return false;
     bool haveId = false;
     std::string hidName, hidUniq;
@@ -169,7 +172,7 @@ bool readSysfsDevice(const std::string& sysfsRoot, const std::string& name, Sysf
     }
 
     std::string descriptor;
-    if (orvsim::readSmallFile(hidDir + "/report_descriptor", &descriptor))
+    if (vhid::readSmallFile(hidDir + "/report_descriptor", &descriptor))
         parseUsage(descriptor, dev);
     return true;
 }
@@ -235,6 +238,16 @@ hid_device* hidrawOpen(const std::string& sysfsRoot, const std::string& devPath)
     // hidraw hands over whole reports; 4096 is the kernel's largest.
     constexpr size_t MaxReport = 4096;
     return new FdHidDevice(fd, FdHidDevice::Kind::Hidraw, MaxReport, 0, dev.product, dev.serial);
+}
+
+hid_device_info* nativeEnumerate(unsigned short vendorId, unsigned short productId)
+{
+    return hidrawEnumerate(SysfsRoot, vendorId, productId);
+}
+
+hid_device* nativeOpen(const std::string& path)
+{
+    return hidrawOpen(SysfsRoot, path);
 }
 
 } // namespace orvhid

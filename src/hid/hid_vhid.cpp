@@ -1,7 +1,11 @@
-#include "hid_vhid.h"
+// The virtual HID bus: a directory where each device is STEM.sock (a
+// listening seqpacket socket) plus STEM.info (its description).
 
+#include "hid_backend.h"
 #include "hid_fd.h"
-#include "sim/VhidInfo.h"
+#include "vhid/BusFiles.h"
+#include "vhid/BusNames.h"
+#include "vhid/DeviceInfo.h"
 
 #include <algorithm>
 #include <cstring>
@@ -15,34 +19,25 @@ namespace orvhid {
 
 namespace {
 
-const std::string InfoSuffix = ".info";
-const std::string SockSuffix = ".sock";
-
-bool endsWith(const std::string& s, const std::string& suffix)
-{
-    return s.size() > suffix.size() &&
-           s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-bool readInfo(const std::string& infoPath, orvsim::VhidInfo* info)
+bool readInfo(const std::string& infoPath, vhid::DeviceInfo* info)
 {
     std::string text;
-    return orvsim::readSmallFile(infoPath, &text) && orvsim::VhidInfo::parse(text, info);
+    return vhid::readSmallFile(infoPath, &text) && vhid::DeviceInfo::parse(text, info);
 }
 
 } // namespace
 
-hid_device_info* vhidEnumerate(const std::string& busDir, unsigned short vendorId,
-                               unsigned short productId)
+hid_device_info* busEnumerate(const std::string& busDir, unsigned short vendorId,
+                              unsigned short productId)
 {
     DIR* dir = ::opendir(busDir.c_str());
     if (!dir)
         return nullptr;
     std::vector<std::string> stems;
     while (dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (endsWith(name, InfoSuffix))
-            stems.push_back(name.substr(0, name.size() - InfoSuffix.size()));
+        const std::string stem = vhid::stemOfInfo(entry->d_name);
+        if (!stem.empty())
+            stems.push_back(stem);
     }
     ::closedir(dir);
     // readdir's order is arbitrary; a stable order keeps scans reproducible.
@@ -51,14 +46,14 @@ hid_device_info* vhidEnumerate(const std::string& busDir, unsigned short vendorI
     hid_device_info* head = nullptr;
     hid_device_info** tail = &head;
     for (const std::string& stem : stems) {
-        orvsim::VhidInfo info;
-        if (!readInfo(busDir + "/" + stem + InfoSuffix, &info))
+        vhid::DeviceInfo info;
+        if (!readInfo(vhid::infoPath(busDir, stem), &info))
             continue; // malformed or already gone
         if ((vendorId != 0 && info.vendorId != vendorId) ||
             (productId != 0 && info.productId != productId))
             continue;
         auto* entry = new hid_device_info{};
-        entry->path = newString(busDir + "/" + stem + SockSuffix);
+        entry->path = newString(vhid::sockPath(busDir, stem));
         entry->vendor_id = info.vendorId;
         entry->product_id = info.productId;
         entry->release_number = info.release;
@@ -74,13 +69,11 @@ hid_device_info* vhidEnumerate(const std::string& busDir, unsigned short vendorI
     return head;
 }
 
-hid_device* vhidOpen(const std::string& sockPath)
+hid_device* busOpen(const std::string& sockPath)
 {
-    if (!endsWith(sockPath, SockSuffix))
-        return nullptr;
-    orvsim::VhidInfo info;
-    const std::string stemPath = sockPath.substr(0, sockPath.size() - SockSuffix.size());
-    if (!readInfo(stemPath + InfoSuffix, &info))
+    const std::string infoPath = vhid::infoPathOfSock(sockPath);
+    vhid::DeviceInfo info;
+    if (infoPath.empty() || !readInfo(infoPath, &info))
         return nullptr; // not (or no longer) present on the bus
 
     sockaddr_un addr{};

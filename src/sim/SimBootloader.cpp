@@ -23,8 +23,9 @@ int16_t getI16(const uint8_t* p)
 
 } // namespace
 
-SimBootloader::SimBootloader(const std::string& busDir, const std::string& stem, VhidInfo info,
-                             LeaveHandler leaveHandler, ResetHandler resetHandler)
+SimBootloader::SimBootloader(const std::string& busDir, const std::string& stem,
+                             vhid::DeviceInfo info, LeaveHandler leaveHandler,
+                             ResetHandler resetHandler)
     : SimDevice(busDir, stem, std::move(info)), onLeave(std::move(leaveHandler)),
       onReset(std::move(resetHandler))
 {}

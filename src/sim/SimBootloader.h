@@ -35,7 +35,7 @@ public:
         Empty,      // final command of an empty image: nothing to install
     };
 
-    SimBootloader(const std::string& busDir, const std::string& stem, VhidInfo info,
+    SimBootloader(const std::string& busDir, const std::string& stem, vhid::DeviceInfo info,
                   LeaveHandler onLeave, ResetHandler onReset);
     ~SimBootloader() override;
 

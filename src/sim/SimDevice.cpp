@@ -6,7 +6,7 @@
 
 namespace orvsim {
 
-SimDevice::SimDevice(const std::string& busDir, const std::string& stem, VhidInfo info)
+SimDevice::SimDevice(const std::string& busDir, const std::string& stem, vhid::DeviceInfo info)
     : endpoint(busDir, stem, std::move(info))
 {
     tasks.start();

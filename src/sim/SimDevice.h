@@ -28,7 +28,7 @@ public:
     // Lets a caller stamp each streamed report just before it is sent.
     using StreamHook = std::function<void(uint8_t* report, uint64_t sequence)>;
 
-    SimDevice(const std::string& busDir, const std::string& stem, VhidInfo info);
+    SimDevice(const std::string& busDir, const std::string& stem, vhid::DeviceInfo info);
     virtual ~SimDevice();
     SimDevice(const SimDevice&) = delete;
     SimDevice& operator=(const SimDevice&) = delete;
@@ -54,7 +54,7 @@ public:
     bool waitForReceived(size_t count, int timeoutMs) const;
     int connectionCount() const { return endpoint.connectionCount(); }
 
-    const VhidInfo& info() const { return endpoint.info(); }
+    const vhid::DeviceInfo& info() const { return endpoint.info(); }
     const std::string& sockPath() const { return endpoint.sockPath(); }
 
     // Faults. Each takes effect with the next report.

@@ -7,7 +7,8 @@
 namespace orvsim {
 
 SimFirmwareDevice::SimFirmwareDevice(const std::string& busDir, const std::string& stem,
-                                     VhidInfo appInfo, VhidInfo bootloaderInfo, Layout layout)
+                                     vhid::DeviceInfo appInfo, vhid::DeviceInfo bootloaderInfo,
+                                     Layout layout)
     : SimDevice(busDir, stem, std::move(appInfo)), layout_(layout)
 {
     // Another stem, so the bootloader has its own path and the tool sees a

@@ -41,8 +41,8 @@ public:
 
     static constexpr std::chrono::milliseconds DefaultRebootDelay{300};
 
-    SimFirmwareDevice(const std::string& busDir, const std::string& stem, VhidInfo appInfo,
-                      VhidInfo bootloaderInfo, Layout layout);
+    SimFirmwareDevice(const std::string& busDir, const std::string& stem, vhid::DeviceInfo appInfo,
+                      vhid::DeviceInfo bootloaderInfo, Layout layout);
     ~SimFirmwareDevice() override;
 
     // Plugging starts the application as at power-on: the settings in use

@@ -67,9 +67,9 @@ SimPedals::~SimPedals()
     shutdown();
 }
 
-VhidInfo SimPedals::defaultInfo(const std::string& serial)
+vhid::DeviceInfo SimPedals::defaultInfo(const std::string& serial)
 {
-    VhidInfo info;
+    vhid::DeviceInfo info;
     info.vendorId = 0x0483;
     info.productId = 0xA3BE;
     info.release = 0x0200;
@@ -82,9 +82,9 @@ VhidInfo SimPedals::defaultInfo(const std::string& serial)
     return info;
 }
 
-VhidInfo SimPedals::bootloaderInfo(const std::string& serial)
+vhid::DeviceInfo SimPedals::bootloaderInfo(const std::string& serial)
 {
-    VhidInfo info = defaultInfo(serial);
+    vhid::DeviceInfo info = defaultInfo(serial);
     info.release = 0x0100;
     info.product = "ORV Torvane Pedals Bootloader";
     info.usagePage = 0xFF00;

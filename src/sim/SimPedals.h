@@ -40,8 +40,8 @@ public:
               const std::string& serial = "PD0001");
     ~SimPedals() override;
 
-    static VhidInfo defaultInfo(const std::string& serial);
-    static VhidInfo bootloaderInfo(const std::string& serial);
+    static vhid::DeviceInfo defaultInfo(const std::string& serial);
+    static vhid::DeviceInfo bootloaderInfo(const std::string& serial);
     static SimPedalsCalibration factoryCalibration();
 
     SimPedalsCalibration calibration() const;

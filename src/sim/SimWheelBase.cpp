@@ -87,9 +87,9 @@ SimWheelBase::~SimWheelBase()
     shutdown();
 }
 
-VhidInfo SimWheelBase::defaultInfo(const std::string& serial)
+vhid::DeviceInfo SimWheelBase::defaultInfo(const std::string& serial)
 {
-    VhidInfo info;
+    vhid::DeviceInfo info;
     info.vendorId = 0x0483;
     info.productId = 0xA355;
     info.release = 0x0200;
@@ -102,9 +102,9 @@ VhidInfo SimWheelBase::defaultInfo(const std::string& serial)
     return info;
 }
 
-VhidInfo SimWheelBase::bootloaderInfo(const std::string& serial)
+vhid::DeviceInfo SimWheelBase::bootloaderInfo(const std::string& serial)
 {
-    VhidInfo info = defaultInfo(serial);
+    vhid::DeviceInfo info = defaultInfo(serial);
     info.release = 0x0100;
     info.product = "ORV Torvane Pro Bootloader";
     info.usagePage = 0xFF00; // vendor-defined: a bootloader is no joystick

@@ -35,8 +35,8 @@ public:
                  const std::string& serial = "WB0001");
     ~SimWheelBase() override;
 
-    static VhidInfo defaultInfo(const std::string& serial);
-    static VhidInfo bootloaderInfo(const std::string& serial);
+    static vhid::DeviceInfo defaultInfo(const std::string& serial);
+    static vhid::DeviceInfo bootloaderInfo(const std::string& serial);
 
     // The rim's angle in turns from the encoder's zero. Held where set until
     // released; a released rim swings slowly to either side.

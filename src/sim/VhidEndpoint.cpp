@@ -1,5 +1,8 @@
 #include "VhidEndpoint.h"
 
+#include "vhid/BusFiles.h"
+#include "vhid/BusNames.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -11,8 +14,8 @@
 
 namespace orvsim {
 
-VhidEndpoint::VhidEndpoint(std::string busDir, std::string stem, VhidInfo info)
-    : sockPath_(busDir + "/" + stem + ".sock"), infoPath_(busDir + "/" + stem + ".info"),
+VhidEndpoint::VhidEndpoint(std::string busDir, std::string stem, vhid::DeviceInfo info)
+    : sockPath_(vhid::sockPath(busDir, stem)), infoPath_(vhid::infoPath(busDir, stem)),
       info_(std::move(info))
 {}
 
@@ -50,7 +53,7 @@ bool VhidEndpoint::plug()
     plugged = true;
     thread = std::thread([this] { serve(); });
     // Announced last: whoever sees the .info can connect.
-    if (!writeFileAtomically(infoPath_, info_.format())) {
+    if (!vhid::writeFileAtomically(infoPath_, info_.format())) {
         unplug();
         return false;
     }
@@ -102,7 +105,7 @@ int VhidEndpoint::connectionCount() const
 
 void VhidEndpoint::serve()
 {
-    std::vector<uint8_t> buffer(VhidMaxReportLength);
+    std::vector<uint8_t> buffer(vhid::MaxReportLength);
     while (plugged) {
         std::vector<pollfd> fds;
         fds.push_back({wakePipe[0], POLLIN, 0});

@@ -5,7 +5,7 @@
 // Input reports go to every connection; output reports from any connection
 // are handed to the receiver callback on the endpoint's own thread.
 
-#include "VhidInfo.h"
+#include "vhid/DeviceInfo.h"
 
 #include <atomic>
 #include <cstdint>
@@ -22,7 +22,7 @@ class VhidEndpoint
 public:
     using Receiver = std::function<void(const std::vector<uint8_t>& report)>;
 
-    VhidEndpoint(std::string busDir, std::string stem, VhidInfo info);
+    VhidEndpoint(std::string busDir, std::string stem, vhid::DeviceInfo info);
     ~VhidEndpoint();
     VhidEndpoint(const VhidEndpoint&) = delete;
     VhidEndpoint& operator=(const VhidEndpoint&) = delete;
@@ -42,8 +42,8 @@ public:
 
     const std::string& sockPath() const { return sockPath_; }
     const std::string& infoPath() const { return infoPath_; }
-    const VhidInfo& info() const { return info_; }
-    void setInfo(const VhidInfo& info) { info_ = info; }
+    const vhid::DeviceInfo& info() const { return info_; }
+    void setInfo(const vhid::DeviceInfo& info) { info_ = info; }
 
 private:
     void serve();
@@ -51,7 +51,7 @@ private:
 
     const std::string sockPath_;
     const std::string infoPath_;
-    VhidInfo info_;
+    vhid::DeviceInfo info_;
     Receiver receiver;
 
     std::atomic<bool> plugged{false};

@@ -15,99 +15,93 @@ class TestProbe : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void probe_data();
-    void probe();
-    void windowedStart_data();
-    void windowedStart();
+    void initTestCase()
+    {
+        program = qEnvironmentVariable("ORV_TEST_BINARY_DIR") + "/orv-config-tool";
+        QVERIFY2(QFile::exists(program), qPrintable(program));
+    }
+
+    void probe_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("device"); // product string on product id below, or "sim"
+        QTest::addColumn<int>("productId");
+        QTest::addColumn<bool>("found");
+
+        const QStringList probe{"--has-usb-device"};
+        QTest::newRow("empty bus") << probe << QString() << 0 << false;
+        QTest::newRow("wheel base") << probe << "ORV Wheel Base" << 0xA355 << true;
+        QTest::newRow("pedals only") << probe << "ORV Pedals" << 0xA3BE << true;
+        QTest::newRow("unrecognised string") << probe << "ORV Gearbox" << 0xA355 << false;
+        QTest::newRow("other product id") << probe << "ORV Wheel Base" << 0xA111 << false;
+        QTest::newRow("extra arguments ignored") << QStringList{"--has-usb-device", "--foo", "bar"}
+                                                 << "ORV Wheel Base" << 0xA355 << true;
+        QTest::newRow("built-in simulator") << probe << "sim" << 0 << true;
+    }
+
+    void probe()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, device);
+        QFETCH(int, productId);
+        QFETCH(bool, found);
+
+        TestBus bus;
+        std::unique_ptr<orvsim::VhidEndpoint> endpoint;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (device == "sim") {
+            env.insert("ORV_HID_BACKEND", "sim");
+        } else {
+            env.insert("ORV_HID_BACKEND", "vhid:" + bus.path());
+            if (!device.isEmpty()) {
+                endpoint = std::make_unique<orvsim::VhidEndpoint>(
+                    bus.stdPath(), "dev",
+                    testDeviceInfo(uint16_t(productId), device.toStdString()));
+                QVERIFY(endpoint->plug());
+            }
+        }
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(program, args);
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), found ? 0 : 1);
+        QCOMPARE(process.readAllStandardOutput(),
+                 QByteArray(found ? "Found ORV USB device.\n" : "No ORV USB device found.\n"));
+        QCOMPARE(process.readAllStandardError(), QByteArray());
+    }
+
+    void windowedStart_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("no arguments") << QStringList{};
+        QTest::newRow("option second") << QStringList{"word", "--has-usb-device"};
+        QTest::newRow("upper case") << QStringList{"--HAS-USB-DEVICE"};
+        QTest::newRow("with a value") << QStringList{"--has-usb-device=1"};
+        QTest::newRow("prefix") << QStringList{"--has-usb"};
+    }
+
+    void windowedStart()
+    {
+        QFETCH(QStringList, args);
+        TestBus bus;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("ORV_HID_BACKEND", "vhid:" + bus.path());
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(program, args);
+        QVERIFY(process.waitForStarted(5000));
+        // A probe answers and exits at once; the window keeps running.
+        QVERIFY(!process.waitForFinished(1500));
+        QCOMPARE(process.readAllStandardOutput(), QByteArray());
+        process.terminate();
+        QVERIFY(process.waitForFinished(5000));
+    }
 
 private:
     QString program;
 };
-
-void TestProbe::initTestCase()
-{
-    program = qEnvironmentVariable("ORV_TEST_BINARY_DIR") + "/orv-config-tool";
-    QVERIFY2(QFile::exists(program), qPrintable(program));
-}
-
-void TestProbe::probe_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QString>("device"); // product string on product id below, or "sim"
-    QTest::addColumn<int>("productId");
-    QTest::addColumn<bool>("found");
-
-    const QStringList probe{"--has-usb-device"};
-    QTest::newRow("empty bus") << probe << QString() << 0 << false;
-    QTest::newRow("wheel base") << probe << "ORV Wheel Base" << 0xA355 << true;
-    QTest::newRow("pedals only") << probe << "ORV Pedals" << 0xA3BE << true;
-    QTest::newRow("bootloader only") << probe << "ORV Bootloader" << 0xA3BE << true;
-    QTest::newRow("unrecognised string") << probe << "ORV Gearbox" << 0xA355 << false;
-    QTest::newRow("other product id") << probe << "ORV Wheel Base" << 0xA111 << false;
-    QTest::newRow("extra arguments ignored")
-        << QStringList{"--has-usb-device", "--foo", "bar"} << "ORV Wheel Base" << 0xA355 << true;
-    QTest::newRow("built-in simulator") << probe << "sim" << 0 << true;
-}
-
-void TestProbe::probe()
-{
-    QFETCH(QStringList, args);
-    QFETCH(QString, device);
-    QFETCH(int, productId);
-    QFETCH(bool, found);
-
-    TestBus bus;
-    std::unique_ptr<orvsim::VhidEndpoint> endpoint;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    if (device == "sim") {
-        env.insert("ORV_HID_BACKEND", "sim");
-    } else {
-        env.insert("ORV_HID_BACKEND", "vhid:" + bus.path());
-        if (!device.isEmpty()) {
-            endpoint = std::make_unique<orvsim::VhidEndpoint>(
-                bus.stdPath(), "dev", testDeviceInfo(uint16_t(productId), device.toStdString()));
-            QVERIFY(endpoint->plug());
-        }
-    }
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(program, args);
-    QVERIFY(process.waitForFinished(10000));
-    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process.exitCode(), found ? 0 : 1);
-    QCOMPARE(process.readAllStandardOutput(),
-             QByteArray(found ? "Found ORV USB device.\n" : "No ORV USB device found.\n"));
-    QCOMPARE(process.readAllStandardError(), QByteArray());
-}
-
-void TestProbe::windowedStart_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::newRow("no arguments") << QStringList{};
-    QTest::newRow("option second") << QStringList{"word", "--has-usb-device"};
-    QTest::newRow("upper case") << QStringList{"--HAS-USB-DEVICE"};
-    QTest::newRow("with a value") << QStringList{"--has-usb-device=1"};
-    QTest::newRow("prefix") << QStringList{"--has-usb"};
-}
-
-void TestProbe::windowedStart()
-{
-    QFETCH(QStringList, args);
-    TestBus bus;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("ORV_HID_BACKEND", "vhid:" + bus.path());
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(program, args);
-    QVERIFY(process.waitForStarted(5000));
-    // A probe answers and exits at once; the window keeps running.
-    QVERIFY(!process.waitForFinished(1500));
-    QCOMPARE(process.readAllStandardOutput(), QByteArray());
-    process.terminate();
-    QVERIFY(process.waitForFinished(5000));
-}
 
 QTEST_GUILESS_MAIN(TestProbe)
 #include "tst_probe.moc"

@@ -76,124 +76,116 @@ class TestHidrawEnumerate : public QObject
     Q_OBJECT
 
 private slots:
-    void usbDevice();
-    void oddEntries_data();
-    void oddEntries();
-    void filtersByIds();
-    void missingTree();
-};
-
-void TestHidrawEnumerate::usbDevice()
-{
-    QTemporaryDir root;
-    FakeHidraw d;
-    d.node = "hidraw3";
-    d.uevent = uevent("0003:00000483:0000A355");
-    d.usbProduct = "ORV Torvane Pro Wheel Base";
-    d.usbSerial = "WB123";
-    d.interface = "02";
-    d.descriptor = QByteArray::fromHex("05010904a101850175089509");
-    QVERIFY(addDevice(root.path(), d));
-
-    Enumeration list(orvhid::hidrawEnumerate(root.path().toStdString(), 0, 0));
-    QVERIFY(list);
-    QVERIFY(!list->next);
-    QCOMPARE(QString(list->path), QString("/dev/hidraw3"));
-    QCOMPARE(int(list->vendor_id), 0x0483);
-    QCOMPARE(int(list->product_id), 0xA355);
-    QCOMPARE(int(list->release_number), 0x0210);
-    QCOMPARE(QString::fromWCharArray(list->product_string), QString("ORV Torvane Pro Wheel Base"));
-    QCOMPARE(QString::fromWCharArray(list->serial_number), QString("WB123"));
-    QCOMPARE(QString::fromWCharArray(list->manufacturer_string), QString("ORV"));
-    QCOMPARE(list->interface_number, 2);
-    QCOMPARE(int(list->usage_page), 1);
-    QCOMPARE(int(list->usage), 4);
-}
-
-void TestHidrawEnumerate::oddEntries_data()
-{
-    QTest::addColumn<QByteArray>("ueventText");
-    QTest::addColumn<bool>("linked");
-    QTest::addColumn<QString>("usbProduct");
-    QTest::addColumn<bool>("listed");
-    QTest::addColumn<QString>("product");
-    QTest::addColumn<int>("interfaceNumber");
-
-    QTest::newRow("no usb product: HID_NAME") << uevent("0003:00000483:0000A3BE", "Pedals by name")
-                                              << true << QString() << true << "Pedals by name" << 0;
-    QTest::newRow("bluetooth: no interface") << uevent("0005:00000483:0000A355", "BT Wheel Base")
-                                             << true << "ignored" << true << "BT Wheel Base" << -1;
-    QTest::newRow("no uevent") << QByteArray() << true << "x" << false << "" << 0;
-    QTest::newRow("no HID_ID") << QByteArray("HID_NAME=x\nDRIVER=y\n") << true << "x" << false << ""
-                               << 0;
-    QTest::newRow("short HID_ID") << QByteArray("HID_ID=0003:0483\n") << true << "x" << false << ""
-                                  << 0;
-    QTest::newRow("garbage HID_ID")
-        << QByteArray("HID_ID=zz:yy:xx\n") << true << "x" << false << "" << 0;
-    QTest::newRow("vendor too wide")
-        << QByteArray("HID_ID=0003:00010483:0000A355\n") << true << "x" << false << "" << 0;
-    QTest::newRow("lines without =") << QByteArray("junk\n\n=\nHID_ID=0003:00000483:0000A355")
-                                     << true << "Wheel" << true << "Wheel" << 0;
-    QTest::newRow("dangling class entry")
-        << uevent("0003:00000483:0000A355") << false << "x" << false << "" << 0;
-}
-
-void TestHidrawEnumerate::oddEntries()
-{
-    QFETCH(QByteArray, ueventText);
-    QFETCH(bool, linked);
-    QFETCH(QString, usbProduct);
-    QFETCH(bool, listed);
-    QFETCH(QString, product);
-    QFETCH(int, interfaceNumber);
-
-    QTemporaryDir root;
-    FakeHidraw d;
-    d.node = "hidraw0";
-    d.uevent = ueventText.isEmpty() ? QByteArray() : ueventText;
-    d.usbProduct = usbProduct;
-    d.linked = linked;
-    QVERIFY(addDevice(root.path(), d));
-
-    Enumeration list(orvhid::hidrawEnumerate(root.path().toStdString(), 0, 0));
-    QCOMPARE(bool(list), listed);
-    if (listed) {
-        QCOMPARE(QString::fromWCharArray(list->product_string), product);
-        QCOMPARE(list->interface_number, interfaceNumber);
-    }
-}
-
-void TestHidrawEnumerate::filtersByIds()
-{
-    QTemporaryDir root;
-    const char* ids[] = {"0003:00000483:0000A355", "0003:00000483:0000A3BE",
-                         "0003:0000046D:0000C52B"};
-    for (int i = 0; i < 3; ++i) {
+    void usbDevicesAndTheFilter()
+    {
+        QTemporaryDir root;
         FakeHidraw d;
-        d.node = "hidraw" + QString::number(i);
-        d.uevent = uevent(ids[i]);
+        d.node = "hidraw3";
+        d.uevent = uevent("0003:00000483:0000A355");
+        d.usbProduct = "ORV Torvane Pro Wheel Base";
+        d.usbSerial = "WB123";
+        d.interface = "02";
+        d.descriptor = QByteArray::fromHex("05010904a101850175089509");
         QVERIFY(addDevice(root.path(), d));
-    }
-    auto count = [&](unsigned short vid, unsigned short pid) {
-        Enumeration list(orvhid::hidrawEnumerate(root.path().toStdString(), vid, pid));
-        int n = 0;
-        for (hid_device_info* e = list.get(); e; e = e->next)
-            ++n;
-        return n;
-    };
-    QCOMPARE(count(0, 0), 3);
-    QCOMPARE(count(0x0483, 0), 2);
-    QCOMPARE(count(0x0483, 0xA3BE), 1);
-    QCOMPARE(count(0x0483, 0xA111), 0);
-}
+        // Another product of the vendor, and another vendor.
+        int node = 4;
+        for (const char* id : {"0003:00000483:0000A3BE", "0003:0000046D:0000C52B"}) {
+            d = FakeHidraw{};
+            d.node = "hidraw" + QString::number(node++);
+            d.uevent = uevent(id);
+            QVERIFY(addDevice(root.path(), d));
+        }
 
-void TestHidrawEnumerate::missingTree()
-{
-    QVERIFY(!orvhid::hidrawEnumerate("/nonexistent/sys", 0, 0));
-    QVERIFY(!orvhid::hidrawOpen("/nonexistent/sys", "/dev/hidraw0"));
-    QVERIFY(!orvhid::hidrawOpen("/sys", "/etc/passwd"));
-    QVERIFY(!orvhid::hidrawOpen("/sys", "/dev/../etc/passwd"));
-}
+        Enumeration list(orvhid::hidrawEnumerate(root.path().toStdString(), 0x0483, 0xA355));
+        QVERIFY(list);
+        QVERIFY(!list->next);
+        QCOMPARE(QString(list->path), QString("/dev/hidraw3"));
+        QCOMPARE(int(list->vendor_id), 0x0483);
+        QCOMPARE(int(list->product_id), 0xA355);
+        QCOMPARE(int(list->release_number), 0x0210);
+        QCOMPARE(QString::fromWCharArray(list->product_string),
+                 QString("ORV Torvane Pro Wheel Base"));
+        QCOMPARE(QString::fromWCharArray(list->serial_number), QString("WB123"));
+        QCOMPARE(QString::fromWCharArray(list->manufacturer_string), QString("ORV"));
+        QCOMPARE(list->interface_number, 2);
+        QCOMPARE(int(list->usage_page), 1);
+        QCOMPARE(int(list->usage), 4);
+
+        auto count = [&](unsigned short vid, unsigned short pid) {
+            Enumeration all(orvhid::hidrawEnumerate(root.path().toStdString(), vid, pid));
+            int n = 0;
+            for (hid_device_info* e = all.get(); e; e = e->next)
+                ++n;
+            return n;
+        };
+        QCOMPARE(count(0, 0), 3);
+        QCOMPARE(count(0x0483, 0), 2);
+        QCOMPARE(count(0x0483, 0xA111), 0);
+    }
+
+    void oddEntries_data()
+    {
+        QTest::addColumn<QByteArray>("ueventText");
+        QTest::addColumn<bool>("linked");
+        QTest::addColumn<QString>("usbProduct");
+        QTest::addColumn<bool>("listed");
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<int>("interfaceNumber");
+
+        QTest::newRow("no usb product: HID_NAME")
+            << uevent("0003:00000483:0000A3BE", "Pedals by name") << true << QString() << true
+            << "Pedals by name" << 0;
+        QTest::newRow("bluetooth: no interface")
+            << uevent("0005:00000483:0000A355", "BT Wheel Base") << true << "ignored" << true
+            << "BT Wheel Base" << -1;
+        QTest::newRow("no uevent") << QByteArray() << true << "x" << false << "" << 0;
+        QTest::newRow("no HID_ID")
+            << QByteArray("HID_NAME=x\nDRIVER=y\n") << true << "x" << false << "" << 0;
+        QTest::newRow("short HID_ID")
+            << QByteArray("HID_ID=0003:0483\n") << true << "x" << false << "" << 0;
+        QTest::newRow("garbage HID_ID")
+            << QByteArray("HID_ID=zz:yy:xx\n") << true << "x" << false << "" << 0;
+        QTest::newRow("vendor too wide")
+            << QByteArray("HID_ID=0003:00010483:0000A355\n") << true << "x" << false << "" << 0;
+        QTest::newRow("lines without =") << QByteArray("junk\n\n=\nHID_ID=0003:00000483:0000A355")
+                                         << true << "Wheel" << true << "Wheel" << 0;
+        QTest::newRow("dangling class entry")
+            << uevent("0003:00000483:0000A355") << false << "x" << false << "" << 0;
+    }
+
+    void oddEntries()
+    {
+        QFETCH(QByteArray, ueventText);
+        QFETCH(bool, linked);
+        QFETCH(QString, usbProduct);
+        QFETCH(bool, listed);
+        QFETCH(QString, product);
+        QFETCH(int, interfaceNumber);
+
+        QTemporaryDir root;
+        FakeHidraw d;
+        d.node = "hidraw0";
+        d.uevent = ueventText.isEmpty() ? QByteArray() : ueventText;
+        d.usbProduct = usbProduct;
+        d.linked = linked;
+        QVERIFY(addDevice(root.path(), d));
+
+        Enumeration list(orvhid::hidrawEnumerate(root.path().toStdString(), 0, 0));
+        QCOMPARE(bool(list), listed);
+        if (listed) {
+            QCOMPARE(QString::fromWCharArray(list->product_string), product);
+            QCOMPARE(list->interface_number, interfaceNumber);
+        }
+    }
+
+    void missingTree()
+    {
+        QVERIFY(!orvhid::hidrawEnumerate("/nonexistent/sys", 0, 0));
+        QVERIFY(!orvhid::hidrawOpen("/nonexistent/sys", "/dev/hidraw0"));
+        QVERIFY(!orvhid::hidrawOpen("/sys", "/etc/passwd"));
+        QVERIFY(!orvhid::hidrawOpen("/sys", "/dev/../etc/passwd"));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestHidrawEnumerate)
 #include "tst_hidraw_enumerate.moc"

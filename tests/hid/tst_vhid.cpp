@@ -1,34 +1,38 @@
-// The HID layer over the virtual HID bus: enumeration, the split read, the
-// multi-device wait, writes, and what it does with bad input.
+// The HID layer over the virtual HID bus: the backend choice, the .info
+// contract, enumeration, the split read, the multi-device wait, writes, and
+// what it does with bad input.
 
 #include "hid/hid.h"
 #include "sim/VhidEndpoint.h"
+#include "simbackend/installSimulatorBackend.h"
+#include "support/FakeDevice.h"
 #include "support/TestBus.h"
+#include "vhid/BusFiles.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
+#include <algorithm>
 #include <cstring>
+#include <fcntl.h>
+#include <future>
+#include <map>
 #include <memory>
-#include <mutex>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 #include <vector>
 
 using orvsim::VhidEndpoint;
-using orvsim::VhidInfo;
+using vhid::DeviceInfo;
 
 namespace {
 
 using Report = std::vector<uint8_t>;
-
-VhidInfo deviceInfo(uint16_t productId = 0xA355, const std::string& product = "Wheel Base")
-{
-    return testDeviceInfo(productId, product);
-}
 
 struct EnumerationDeleter
 {
@@ -41,6 +45,11 @@ struct DeviceDeleter
     void operator()(hid_device* dev) const { hid_close(dev); }
 };
 using Device = std::unique_ptr<hid_device, DeviceDeleter>;
+
+DeviceInfo wheelInfo()
+{
+    return testDeviceInfo(0xA355, "Wheel Base");
+}
 
 int countEntries(const hid_device_info* list)
 {
@@ -59,12 +68,10 @@ Report numbered(uint8_t id, size_t size, uint8_t fill)
 }
 
 // Waits until the device's read is ready, then collects it.
-int collect(hid_device* dev, unsigned char* buf, size_t length, int timeoutMs = 2000)
+int collect(hid_device* dev, unsigned char* buf, size_t length)
 {
     const hid_wait_handle h = hid_read_begin(dev);
-    if (hid_wait_any(&h, 1, timeoutMs) != 0)
-        return -2;
-    return hid_read_finish(dev, buf, length);
+    return hid_wait_any(&h, 1, 2000) == 0 ? hid_read_finish(dev, buf, length) : -2;
 }
 
 // A device that accepts connections through the kernel's backlog but never
@@ -81,7 +88,7 @@ public:
         std::strncpy(addr.sun_path, sock.c_str(), sizeof addr.sun_path - 1);
         ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
         ::listen(fd, 4);
-        orvsim::writeFileAtomically(busDir + "/deaf.info", deviceInfo().format());
+        vhid::writeFileAtomically(busDir + "/deaf.info", wheelInfo().format());
     }
     ~DeafDevice() { ::close(fd); }
     std::string sock;
@@ -94,36 +101,21 @@ class TestVhid : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void cleanup();
-
-    void infoParsing_data();
-    void infoParsing();
-    void enumerationFiltersAndSkipsBadAnnouncements();
-    void enumerationOfMissingBusIsEmpty();
-    void openFailsWithoutListener();
-    void stringsComeFromTheAnnouncement();
-
-    void splitRead();
-    void reportSizes_data();
-    void reportSizes();
-    void unplugFailsTheRead();
-    void waitAnyPicksLowestReadyIndex();
-    void waitAnyTimesOut();
-
-    void writeReachesDeviceAndPads();
-    void writeToHungDeviceFailsInBoundedTime();
-
-private:
     TestBus bus;
     std::vector<std::unique_ptr<VhidEndpoint>> endpoints;
 
-    VhidEndpoint* plug(const std::string& stem, VhidInfo info)
+    VhidEndpoint* plug(const std::string& stem, DeviceInfo info = wheelInfo())
     {
         endpoints.push_back(std::make_unique<VhidEndpoint>(bus.stdPath(), stem, std::move(info)));
         return endpoints.back()->plug() ? endpoints.back().get() : nullptr;
+    }
+    // Opened, once the device has taken the connection.
+    static Device openConnected(VhidEndpoint* ep)
+    {
+        Device dev(ep ? hid_open_path(ep->sockPath().c_str()) : nullptr);
+        if (dev && !waitUntil([&] { return ep->connectionCount() == 1; }, 2000))
+            dev.reset();
+        return dev;
     }
     void writeInfo(const QString& stem, const QByteArray& text)
     {
@@ -131,333 +123,367 @@ private:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(text);
     }
-};
 
-void TestVhid::initTestCase()
-{
-    QVERIFY(bus.isValid());
-    bus.useAsBackend();
-    QCOMPARE(hid_init(), 0);
-}
-
-void TestVhid::cleanupTestCase()
-{
-    QCOMPARE(hid_exit(), 0);
-}
-
-void TestVhid::cleanup()
-{
-    endpoints.clear();
-    QDir dir(bus.path());
-    for (const QString& name : dir.entryList(QDir::Files | QDir::System))
-        dir.remove(name);
-}
-
-void TestVhid::infoParsing_data()
-{
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<int>("productId");
-    QTest::addColumn<int>("inputLength");
-
-    QTest::newRow("complete") << QByteArray("vendor_id=0x0483\nproduct_id=0xa3be\nrelease=0x0100\n"
-                                            "product=Pedals\ninput_report_length=65\n")
-                              << true << 0xA3BE << 65;
-    QTest::newRow("crlf and unknown keys")
-        << QByteArray("vendor_id=0x0483\r\nproduct_id=0xA355\r\ncolour=blue\r\n") << true << 0xA355
-        << 64;
-    QTest::newRow("no product id") << QByteArray("vendor_id=0x0483\n") << false << 0 << 0;
-    QTest::newRow("cut mid-line") << QByteArray("vendor_id=0x0483\nproduct_id=0xa3") << true << 0xA3
-                                  << 64;
-    QTest::newRow("line without =")
-        << QByteArray("vendor_id=0x0483\nproduct_id=0xa355\nbroken\n") << false << 0 << 0;
-    QTest::newRow("vendor out of range")
-        << QByteArray("vendor_id=0x10483\nproduct_id=0xa355\n") << false << 0 << 0;
-    QTest::newRow("zero report length")
-        << QByteArray("vendor_id=0x0483\nproduct_id=0xa355\ninput_report_length=0\n") << false << 0
-        << 0;
-    QTest::newRow("huge report length")
-        << QByteArray("vendor_id=0x0483\nproduct_id=0xa355\noutput_report_length=99999999999\n")
-        << false << 0 << 0;
-}
-
-void TestVhid::infoParsing()
-{
-    QFETCH(QByteArray, text);
-    QFETCH(bool, valid);
-    QFETCH(int, productId);
-    QFETCH(int, inputLength);
-    VhidInfo info;
-    QCOMPARE(VhidInfo::parse(text.toStdString(), &info), valid);
-    if (valid) {
-        QCOMPARE(int(info.productId), productId);
-        QCOMPARE(info.inputReportLength, inputLength);
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(bus.isValid());
+        bus.useAsBackend();
+        QCOMPARE(hid_init(), 0);
     }
-}
 
-void TestVhid::enumerationFiltersAndSkipsBadAnnouncements()
-{
-    QVERIFY(plug("b-wheel", deviceInfo(0xA355)));
-    QVERIFY(plug("a-pedals", deviceInfo(0xA3BE, "Pedals")));
-    writeInfo("c-garbage", QByteArray("\x00\xff\xfe binary"));
-    writeInfo("d-partial", QByteArray("vendor_id=0x0483\n"));
-    writeInfo("e-empty", QByteArray());
+    void cleanupTestCase() { QCOMPARE(hid_exit(), 0); }
 
-    Enumeration all(hid_enumerate(0, 0));
-    QCOMPARE(countEntries(all.get()), 2);
-    // Sorted by stem, whatever the directory order.
-    QCOMPARE(QString(all->path), bus.path() + "/a-pedals.sock");
-    QCOMPARE(int(all->product_id), 0xA3BE);
-
-    Enumeration wheel(hid_enumerate(0x0483, 0xA355));
-    QCOMPARE(countEntries(wheel.get()), 1);
-    QCOMPARE(QString(wheel->path), bus.path() + "/b-wheel.sock");
-
-    Enumeration vendorOnly(hid_enumerate(0x0483, 0));
-    QCOMPARE(countEntries(vendorOnly.get()), 2);
-    Enumeration none(hid_enumerate(0x1234, 0));
-    QVERIFY(!none);
-}
-
-void TestVhid::enumerationOfMissingBusIsEmpty()
-{
-    QVERIFY(hid_exit() == 0);
-    qputenv("ORV_HID_BACKEND", "vhid:/nonexistent/orv/bus");
-    QVERIFY(hid_init() == 0);
-    Enumeration list(hid_enumerate(0, 0));
-    QVERIFY(!list);
-    QVERIFY(!hid_open_path("/nonexistent/orv/bus/x.sock"));
-    hid_exit();
-    bus.useAsBackend();
-    QVERIFY(hid_init() == 0);
-}
-
-void TestVhid::openFailsWithoutListener()
-{
-    // Announced, but nobody listens on the socket (a crashed device).
-    writeInfo("ghost", deviceInfo().format().c_str());
-    QFile sock(bus.path() + "/ghost.sock");
-    QVERIFY(sock.open(QIODevice::WriteOnly));
-    sock.close();
-    QVERIFY(!hid_open_path((bus.path() + "/ghost.sock").toUtf8().constData()));
-    // Not announced at all, or not a socket path.
-    QVERIFY(!hid_open_path((bus.path() + "/nobody.sock").toUtf8().constData()));
-    QVERIFY(!hid_open_path((bus.path() + "/ghost.info").toUtf8().constData()));
-    QVERIFY(!hid_open_path(nullptr));
-}
-
-void TestVhid::stringsComeFromTheAnnouncement()
-{
-    VhidInfo info = deviceInfo(0xA355, "Räder Wheel Base €");
-    info.serial = "SN-42";
-    VhidEndpoint* ep = plug("wheel", info);
-    QVERIFY(ep);
-    Device dev(hid_open_path(ep->sockPath().c_str()));
-    QVERIFY(dev);
-    wchar_t buffer[256] = {};
-    QCOMPARE(hid_get_product_string(dev.get(), buffer, 256), 0);
-    QCOMPARE(QString::fromWCharArray(buffer), QString::fromUtf8("Räder Wheel Base €"));
-    QCOMPARE(hid_get_serial_number_string(dev.get(), buffer, 256), 0);
-    QCOMPARE(QString::fromWCharArray(buffer), QString("SN-42"));
-    // A short buffer is cut and still terminated.
-    wchar_t small[4] = {1, 1, 1, 1};
-    QCOMPARE(hid_get_product_string(dev.get(), small, 4), 0);
-    QCOMPARE(QString::fromWCharArray(small), QString::fromUtf8("Räd"));
-}
-
-void TestVhid::splitRead()
-{
-    VhidEndpoint* ep = plug("wheel", deviceInfo());
-    QVERIFY(ep);
-    Device dev(hid_open_path(ep->sockPath().c_str()));
-    QVERIFY(dev);
-    QVERIFY(waitUntil([&] { return ep->connectionCount() == 1; }, 2000));
-
-    const hid_wait_handle first = hid_read_begin(dev.get());
-    QVERIFY(first != HID_INVALID_WAIT_HANDLE);
-    QCOMPARE(hid_read_begin(dev.get()), first);
-    unsigned char buf[64] = {};
-    QCOMPARE(hid_read_finish(dev.get(), buf, sizeof buf), 0); // nothing yet: still pending
-    QCOMPARE(hid_read_begin(dev.get()), first);
-
-    const Report report = numbered(0x01, 64, 0x5a);
-    QCOMPARE(ep->send(report.data(), report.size()), 1);
-    QCOMPARE(hid_wait_any(&first, 1, 2000), 0);
-    QCOMPARE(hid_read_finish(dev.get(), buf, sizeof buf), 64);
-    QCOMPARE(Report(buf, buf + 64), report);
-
-    // hid_read on a non-blocking device returns at once with nothing.
-    hid_set_nonblocking(dev.get(), 1);
-    QCOMPARE(hid_read(dev.get(), buf, sizeof buf), 0);
-    QCOMPARE(hid_read_timeout(dev.get(), buf, sizeof buf, 20), 0);
-    QCOMPARE(hid_read_cancel(dev.get()), 0);
-}
-
-void TestVhid::reportSizes_data()
-{
-    QTest::addColumn<int>("inputLength");
-    QTest::addColumn<QByteArray>("sent");
-    QTest::addColumn<QByteArray>("expected");
-
-    const QByteArray full = QByteArray(1, 0x01) + QByteArray(63, 0x22);
-    QTest::newRow("64 bytes") << 64 << full << full;
-    QTest::newRow("short") << 64 << full.left(10) << full.left(10);
-    QTest::newRow("empty message") << 64 << QByteArray() << QByteArray();
-    QTest::newRow("longer than the input report is dropped")
-        << 64 << (full + QByteArray(1, 0x33)) << QByteArray();
-    // A device without report IDs sends a 0 first; the caller never sees it.
-    const QByteArray unnumbered = QByteArray(1, 0x00) + QByteArray(64, 0x44);
-    QTest::newRow("report ID 0 is dropped") << 65 << unnumbered << unnumbered.mid(1);
-    const QByteArray numbered65 = QByteArray(1, 0x65) + QByteArray(64, 0x55);
-    QTest::newRow("numbered 65 into 64 keeps the ID") << 65 << numbered65 << numbered65.left(64);
-}
-
-void TestVhid::reportSizes()
-{
-    QFETCH(int, inputLength);
-    QFETCH(QByteArray, sent);
-    QFETCH(QByteArray, expected);
-    VhidInfo info = deviceInfo();
-    info.inputReportLength = inputLength;
-    VhidEndpoint* ep = plug("dev", info);
-    QVERIFY(ep);
-    Device dev(hid_open_path(ep->sockPath().c_str()));
-    QVERIFY(dev);
-    QVERIFY(waitUntil([&] { return ep->connectionCount() == 1; }, 2000));
-
-    QCOMPARE(ep->send(reinterpret_cast<const uint8_t*>(sent.constData()), size_t(sent.size())), 1);
-    // A marker behind it proves the odd report did not wedge the stream.
-    const Report marker = numbered(0x01, 64, 0x77);
-    ep->send(marker.data(), marker.size());
-
-    unsigned char buf[64];
-    std::memset(buf, 0xee, sizeof buf);
-    const int n = collect(dev.get(), buf, sizeof buf);
-    QCOMPARE(n, expected.size());
-    QCOMPARE(QByteArray(reinterpret_cast<char*>(buf), n), expected);
-    QCOMPARE(collect(dev.get(), buf, sizeof buf), 64);
-    QCOMPARE(Report(buf, buf + 64), marker);
-}
-
-void TestVhid::unplugFailsTheRead()
-{
-    VhidEndpoint* ep = plug("dev", deviceInfo());
-    QVERIFY(ep);
-    Device dev(hid_open_path(ep->sockPath().c_str()));
-    QVERIFY(dev);
-    QVERIFY(waitUntil([&] { return ep->connectionCount() == 1; }, 2000));
-
-    // A report sent before the unplug is still collected, then the read fails.
-    const Report report = numbered(0x01, 64, 1);
-    ep->send(report.data(), report.size());
-    const hid_wait_handle h = hid_read_begin(dev.get());
-    ep->unplug();
-    QVERIFY(!QFile::exists(bus.path() + "/dev.info"));
-    QVERIFY(!QFile::exists(bus.path() + "/dev.sock"));
-    unsigned char buf[64];
-    QCOMPARE(hid_wait_any(&h, 1, 2000), 0);
-    QCOMPARE(hid_read_finish(dev.get(), buf, sizeof buf), 64);
-    QCOMPARE(collect(dev.get(), buf, sizeof buf), -1);
-    QCOMPARE(hid_write(dev.get(), report.data(), report.size()), -1);
-    Enumeration list(hid_enumerate(0, 0));
-    QVERIFY(!list);
-
-    // Plugged again, it is a new device to open.
-    QVERIFY(ep->plug());
-    Device again(hid_open_path(ep->sockPath().c_str()));
-    QVERIFY(again);
-}
-
-void TestVhid::waitAnyPicksLowestReadyIndex()
-{
-    std::vector<Device> devs;
-    std::vector<hid_wait_handle> handles;
-    for (int i = 0; i < 3; ++i) {
-        VhidEndpoint* ep = plug("dev" + std::to_string(i), deviceInfo());
-        QVERIFY(ep);
-        devs.emplace_back(hid_open_path(ep->sockPath().c_str()));
-        QVERIFY(devs.back());
-        QVERIFY(waitUntil([&] { return ep->connectionCount() == 1; }, 2000));
-        handles.push_back(hid_read_begin(devs.back().get()));
+    void cleanup()
+    {
+        endpoints.clear();
+        QDir dir(bus.path());
+        for (const QString& name : dir.entryList(QDir::Files | QDir::System))
+            dir.remove(name);
     }
-    const Report report = numbered(0x01, 64, 9);
-    endpoints[2]->send(report.data(), report.size());
-    QCOMPARE(hid_wait_any(handles.data(), handles.size(), 2000), 2);
-    endpoints[1]->send(report.data(), report.size());
-    QVERIFY(waitUntil([&] { return hid_wait_any(handles.data(), 2, 0) == 1; }, 2000));
-    // Device 2 stays ready until collected.
-    QCOMPARE(hid_wait_any(handles.data(), handles.size(), 0), 1);
-    unsigned char buf[64];
-    QCOMPARE(hid_read_finish(devs[1].get(), buf, sizeof buf), 64);
-    QCOMPARE(hid_wait_any(handles.data(), handles.size(), 0), 2);
-}
 
-void TestVhid::waitAnyTimesOut()
-{
-    VhidEndpoint* ep = plug("dev", deviceInfo());
-    QVERIFY(ep);
-    Device dev(hid_open_path(ep->sockPath().c_str()));
-    QVERIFY(dev);
-    const hid_wait_handle h = hid_read_begin(dev.get());
-    QElapsedTimer timer;
-    timer.start();
-    QCOMPARE(hid_wait_any(&h, 1, 100), -1);
-    QVERIFY(timer.elapsed() >= 90);
-    QCOMPARE(hid_wait_any(&h, 0, 100), -1);
-    QCOMPARE(hid_wait_any(nullptr, 1, 100), -1);
-}
+    void infoParsing_data()
+    {
+        // A line after the two IDs, and the value its key then has (-2: the
+        // whole announcement is refused).
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<int>("value");
+        QTest::newRow("hex usage_page") << QByteArray("usage_page=0xff00") << 0xff00;
+        QTest::newRow("decimal usage_page") << QByteArray("usage_page=65280") << 0xff00;
+        QTest::newRow("hex usage") << QByteArray("usage=0x04") << 4;
+        QTest::newRow("decimal vendor_id") << QByteArray("vendor_id=1155") << 0x0483;
+        QTest::newRow("upper-case hex product_id") << QByteArray("product_id=0XA3BE") << 0xA3BE;
+        QTest::newRow("decimal release") << QByteArray("release=256") << 0x100;
+        QTest::newRow("hex interface") << QByteArray("interface=0x02") << 2;
+        QTest::newRow("no interface") << QByteArray("interface=-1") << -1;
+        QTest::newRow("hex input length") << QByteArray("input_report_length=0x41") << 65;
+        QTest::newRow("decimal output length") << QByteArray("output_report_length=65") << 65;
+        QTest::newRow("crlf, unknown key") << QByteArray("colour=blue\r\nusage=7\r") << 7;
+        QTest::newRow("line without =") << QByteArray("broken") << -2;
+        QTest::newRow("vendor out of range") << QByteArray("vendor_id=0x10483") << -2;
+        QTest::newRow("decimal out of range") << QByteArray("usage_page=65536") << -2;
+        QTest::newRow("bare 0x") << QByteArray("usage=0x") << -2;
+        QTest::newRow("hex digit in decimal") << QByteArray("usage=12a") << -2;
+        QTest::newRow("signed") << QByteArray("usage=+5") << -2;
+        QTest::newRow("blank before digits") << QByteArray("usage= 5") << -2;
+        QTest::newRow("zero report length") << QByteArray("input_report_length=0") << -2;
+        QTest::newRow("huge report length") << QByteArray("output_report_length=9999999999") << -2;
+    }
 
-void TestVhid::writeReachesDeviceAndPads()
-{
-    std::mutex mutex;
-    std::vector<Report> received;
-    VhidInfo info = deviceInfo();
-    info.outputReportLength = 65;
-    endpoints.push_back(std::make_unique<VhidEndpoint>(bus.stdPath(), "dev", info));
-    VhidEndpoint* ep = endpoints.back().get();
-    ep->setReceiver([&](const Report& r) {
-        std::lock_guard<std::mutex> guard(mutex);
-        received.push_back(r);
-    });
-    QVERIFY(ep->plug());
-    Device dev(hid_open_path(ep->sockPath().c_str()));
-    QVERIFY(dev);
+    void infoParsing()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(int, value);
+        DeviceInfo info;
+        const std::string text = "vendor_id=0x0483\r\nproduct_id=0xa355\n" + line.toStdString();
+        QCOMPARE(DeviceInfo::parse(text, &info), value != -2);
+        const std::map<QByteArray, int> fields = {
+            {"vendor_id", info.vendorId},
+            {"product_id", info.productId},
+            {"release", info.release},
+            {"interface", info.interfaceNumber},
+            {"usage_page", info.usagePage},
+            {"usage", info.usage},
+            {"input_report_length", info.inputReportLength},
+            {"output_report_length", info.outputReportLength}};
+        if (value != -2)
+            QCOMPARE(fields.at(line.mid(line.lastIndexOf('\n') + 1).split('=').first()), value);
+    }
 
-    const Report command = numbered(0x64, 64, 0x10);
-    QCOMPARE(hid_write(dev.get(), command.data(), command.size()), 65);
-    const Report longer = numbered(0x64, 70, 0x11);
-    QCOMPARE(hid_write(dev.get(), longer.data(), longer.size()), 70);
-    QVERIFY(waitUntil(
-        [&] {
-            std::lock_guard<std::mutex> guard(mutex);
-            return received.size() == 2;
-        },
-        2000));
-    Report padded = command;
-    padded.push_back(0);
-    QCOMPARE(received[0], padded);
-    QCOMPARE(received[1], longer);
-}
+    void infoIsWrittenAsOlderReadersExpect()
+    {
+        DeviceInfo info = testDeviceInfo(0xA3BE, "Pedals");
+        info.release = 0x0102;
+        info.interfaceNumber = 2;
+        info.usagePage = 0xff00;
+        info.usage = 1;
+        info.inputReportLength = 65;
+        QCOMPARE(QByteArray::fromStdString(info.format()),
+                 QByteArray("vendor_id=0x0483\nproduct_id=0xa3be\nrelease=0x0102\nproduct=Pedals\n"
+                            "manufacturer=\nserial=S1\ninterface=2\nusage_page=65280\nusage=1\n"
+                            "input_report_length=65\noutput_report_length=64\n"));
+        DeviceInfo back;
+        QVERIFY(DeviceInfo::parse(info.format(), &back));
+        QCOMPARE(back.format(), info.format());
+        QVERIFY(!DeviceInfo::parse("vendor_id=0x0483\n", &back)); // no product ID
+    }
 
-void TestVhid::writeToHungDeviceFailsInBoundedTime()
-{
-    DeafDevice deaf(bus.stdPath());
-    Device dev(hid_open_path(deaf.sock.c_str()));
-    QVERIFY(dev);
-    const Report command = numbered(0x64, 64, 0);
-    QElapsedTimer timer;
-    int result = 0;
-    // Fill the socket's queue; the write that finds it full must give up.
-    for (int i = 0; i < 100000 && result != -1; ++i) {
+    void fifoOnTheBusDoesNotHangEnumeration()
+    {
+        // Nobody writes to it: an open that waits for a writer never returns.
+        QVERIFY(plug("wheel"));
+        const QByteArray fifo = (bus.path() + "/x.info").toUtf8();
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        auto found = std::async(std::launch::async, [&] {
+            Enumeration list(hid_enumerate(0, 0));
+            Device x(hid_open_path((bus.path() + "/x.sock").toUtf8().constData()));
+            return list && !list->next && !x ? QString(list->path) : QString();
+        });
+        const bool prompt = found.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+        // Let a reader stuck in open() go, so that a failure ends instead of hanging.
+        for (int i = 0; !prompt && i < 100 &&
+                        found.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready;
+             ++i) {
+            const int w = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK);
+            if (w >= 0)
+                ::close(w);
+        }
+        QVERIFY(prompt);
+        QCOMPARE(found.get(), bus.path() + "/wheel.sock");
+    }
+
+    void enumerationFiltersAndSkipsBadAnnouncements()
+    {
+        QVERIFY(plug("b-wheel"));
+        QVERIFY(plug("a-pedals", testDeviceInfo(0xA3BE, "Pedals")));
+        writeInfo("c-garbage", QByteArray("\x00\xff\xfe binary"));
+        writeInfo("d-partial", QByteArray("vendor_id=0x0483\n"));
+        writeInfo("e-empty", QByteArray());
+
+        Enumeration all(hid_enumerate(0, 0));
+        QCOMPARE(countEntries(all.get()), 2);
+        // Sorted by stem, whatever the directory order.
+        QCOMPARE(QString(all->path), bus.path() + "/a-pedals.sock");
+        QCOMPARE(int(all->product_id), 0xA3BE);
+
+        Enumeration wheel(hid_enumerate(0x0483, 0xA355));
+        QCOMPARE(countEntries(wheel.get()), 1);
+        QCOMPARE(QString(wheel->path), bus.path() + "/b-wheel.sock");
+        QCOMPARE(countEntries(Enumeration(hid_enumerate(0x0483, 0)).get()), 2);
+        QVERIFY(!Enumeration(hid_enumerate(0x1234, 0)));
+    }
+
+    void backendChoice_data()
+    {
+        QTest::addColumn<QByteArray>("choice");
+        QTest::addColumn<bool>("simulator"); // installed by the program
+        QTest::addColumn<int>("devices");    // -1: hid_init fails
+        QTest::newRow("missing bus") << QByteArray("vhid:/nonexistent/orv/bus") << false << 0;
+        QTest::newRow("bus without a directory") << QByteArray("vhid:") << false << -1;
+        QTest::newRow("unknown") << QByteArray("usb") << false << -1;
+        QTest::newRow("sim without a simulator") << QByteArray("sim") << false << -1;
+        QTest::newRow("sim") << QByteArray("sim") << true << 2;
+    }
+
+    void backendChoice()
+    {
+        QFETCH(QByteArray, choice);
+        QFETCH(bool, simulator);
+        QFETCH(int, devices);
+        QCOMPARE(hid_exit(), 0); // drop initTestCase's hold: the choice is made afresh
+        qputenv("ORV_HID_BACKEND", choice);
+        hid_set_sim_backend(nullptr, nullptr);
+        if (simulator)
+            installSimulatorBackend();
+
+        // Two users, as the probe's manager and the window's may be.
+        QCOMPARE(hid_init(), devices < 0 ? -1 : 0);
+        QCOMPARE(hid_init(), devices < 0 ? -1 : 0);
+        Enumeration list(hid_enumerate(0, 0));
+        QCOMPARE(countEntries(list.get()), std::max(devices, 0));
+        QVERIFY(!hid_open_path("/nonexistent/orv/bus/x.sock"));
+        const QString dir = list ? QFileInfo(list->path).path() : QString();
+        QCOMPARE(hid_exit(), 0);
+        QCOMPARE(QFileInfo::exists(dir), devices > 0);
+        QCOMPARE(hid_exit(), 0);
+        QVERIFY(!QFileInfo::exists(dir)); // the last exit stops the simulator
+
+        bus.useAsBackend();
+        QCOMPARE(hid_init(), 0);
+    }
+
+    void openFailsWithoutListener()
+    {
+        // Announced, but nobody listens on the socket (a crashed device).
+        writeInfo("ghost", wheelInfo().format().c_str());
+        QFile sock(bus.path() + "/ghost.sock");
+        QVERIFY(sock.open(QIODevice::WriteOnly));
+        sock.close();
+        QVERIFY(!hid_open_path((bus.path() + "/ghost.sock").toUtf8().constData()));
+        // Not announced at all, or not a socket path.
+        QVERIFY(!hid_open_path((bus.path() + "/nobody.sock").toUtf8().constData()));
+        QVERIFY(!hid_open_path((bus.path() + "/ghost.info").toUtf8().constData()));
+        QVERIFY(!hid_open_path(nullptr));
+    }
+
+    void stringsComeFromTheAnnouncement()
+    {
+        DeviceInfo info = testDeviceInfo(0xA355, "Räder Wheel Base €");
+        info.serial = "SN-42";
+        Device dev = openConnected(plug("wheel", info));
+        QVERIFY(dev);
+        wchar_t buffer[256] = {};
+        QCOMPARE(hid_get_product_string(dev.get(), buffer, 256), 0);
+        QCOMPARE(QString::fromWCharArray(buffer), QString::fromUtf8("Räder Wheel Base €"));
+        QCOMPARE(hid_get_serial_number_string(dev.get(), buffer, 256), 0);
+        QCOMPARE(QString::fromWCharArray(buffer), QString("SN-42"));
+        // A short buffer is cut and still terminated.
+        wchar_t small[4] = {1, 1, 1, 1};
+        QCOMPARE(hid_get_product_string(dev.get(), small, 4), 0);
+        QCOMPARE(QString::fromWCharArray(small), QString::fromUtf8("Räd"));
+    }
+
+    void splitRead()
+    {
+        VhidEndpoint* ep = plug("wheel");
+        Device dev = openConnected(ep);
+        QVERIFY(dev);
+        const hid_wait_handle first = hid_read_begin(dev.get());
+        QVERIFY(first != HID_INVALID_WAIT_HANDLE);
+        QCOMPARE(hid_read_begin(dev.get()), first);
+        unsigned char buf[64] = {};
+        QCOMPARE(hid_read_finish(dev.get(), buf, sizeof buf), 0); // nothing yet: still pending
+        QCOMPARE(hid_read_begin(dev.get()), first);
+
+        const Report report = numbered(0x01, 64, 0x5a);
+        QCOMPARE(ep->send(report.data(), report.size()), 1);
+        QCOMPARE(hid_wait_any(&first, 1, 2000), 0);
+        QCOMPARE(hid_read_finish(dev.get(), buf, sizeof buf), 64);
+        QCOMPARE(Report(buf, buf + 64), report);
+
+        // hid_read on a non-blocking device returns at once with nothing.
+        hid_set_nonblocking(dev.get(), 1);
+        QCOMPARE(hid_read(dev.get(), buf, sizeof buf), 0);
+        QCOMPARE(hid_read_timeout(dev.get(), buf, sizeof buf, 20), 0);
+    }
+
+    void reportSizes_data()
+    {
+        QTest::addColumn<int>("inputLength");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QByteArray>("expected");
+
+        const QByteArray full = QByteArray(1, 0x01) + QByteArray(63, 0x22);
+        QTest::newRow("64 bytes") << 64 << full << full;
+        QTest::newRow("short") << 64 << full.left(10) << full.left(10);
+        QTest::newRow("empty message") << 64 << QByteArray() << QByteArray();
+        QTest::newRow("longer than the input report is dropped")
+            << 64 << (full + QByteArray(1, 0x33)) << QByteArray();
+        // A device without report IDs sends a 0 first; the caller never sees it.
+        const QByteArray unnumbered = QByteArray(1, 0x00) + QByteArray(64, 0x44);
+        QTest::newRow("report ID 0 is dropped") << 65 << unnumbered << unnumbered.mid(1);
+        const QByteArray numbered65 = QByteArray(1, 0x65) + QByteArray(64, 0x55);
+        QTest::newRow("numbered 65 into 64 keeps the ID")
+            << 65 << numbered65 << numbered65.left(64);
+    }
+
+    void reportSizes()
+    {
+        QFETCH(int, inputLength);
+        QFETCH(QByteArray, sent);
+        QFETCH(QByteArray, expected);
+        DeviceInfo info = wheelInfo();
+        info.inputReportLength = inputLength;
+        VhidEndpoint* ep = plug("dev", info);
+        Device dev = openConnected(ep);
+        QVERIFY(dev);
+
+        QCOMPARE(ep->send(reinterpret_cast<const uint8_t*>(sent.constData()), size_t(sent.size())),
+                 1);
+        // A marker behind it proves the odd report did not wedge the stream.
+        const Report marker = numbered(0x01, 64, 0x77);
+        ep->send(marker.data(), marker.size());
+
+        unsigned char buf[64];
+        std::memset(buf, 0xee, sizeof buf);
+        const int n = collect(dev.get(), buf, sizeof buf);
+        QCOMPARE(n, expected.size());
+        QCOMPARE(QByteArray(reinterpret_cast<char*>(buf), n), expected);
+        QCOMPARE(collect(dev.get(), buf, sizeof buf), 64);
+        QCOMPARE(Report(buf, buf + 64), marker);
+    }
+
+    void unplugFailsTheRead()
+    {
+        VhidEndpoint* ep = plug("dev");
+        Device dev = openConnected(ep);
+        QVERIFY(dev);
+
+        // A report sent before the unplug is still collected, then the read fails.
+        const Report report = numbered(0x01, 64, 1);
+        ep->send(report.data(), report.size());
+        const hid_wait_handle h = hid_read_begin(dev.get());
+        ep->unplug();
+        QVERIFY(!QFile::exists(bus.path() + "/dev.info"));
+        QVERIFY(!QFile::exists(bus.path() + "/dev.sock"));
+        unsigned char buf[64];
+        QCOMPARE(hid_wait_any(&h, 1, 2000), 0);
+        QCOMPARE(hid_read_finish(dev.get(), buf, sizeof buf), 64);
+        QCOMPARE(collect(dev.get(), buf, sizeof buf), -1);
+        QCOMPARE(hid_write(dev.get(), report.data(), report.size()), -1);
+        QVERIFY(!Enumeration(hid_enumerate(0, 0)));
+
+        // Plugged again, it is a new device to open.
+        QVERIFY(ep->plug());
+        QVERIFY(Device(hid_open_path(ep->sockPath().c_str())));
+    }
+
+    void waitAnyPicksLowestReadyIndex()
+    {
+        std::vector<Device> devs;
+        std::vector<hid_wait_handle> handles;
+        for (int i = 0; i < 3; ++i) {
+            devs.push_back(openConnected(plug("dev" + std::to_string(i))));
+            QVERIFY(devs.back());
+            handles.push_back(hid_read_begin(devs.back().get()));
+        }
+        QElapsedTimer timer;
         timer.start();
-        result = hid_write(dev.get(), command.data(), command.size());
+        QCOMPARE(hid_wait_any(handles.data(), handles.size(), 100), -1);
+        QVERIFY(timer.elapsed() >= 90);
+        QCOMPARE(hid_wait_any(handles.data(), 0, 100), -1);
+
+        const Report report = numbered(0x01, 64, 9);
+        endpoints[2]->send(report.data(), report.size());
+        QCOMPARE(hid_wait_any(handles.data(), handles.size(), 2000), 2);
+        endpoints[1]->send(report.data(), report.size());
+        QVERIFY(waitUntil([&] { return hid_wait_any(handles.data(), 2, 0) == 1; }, 2000));
+        // Device 2 stays ready until collected.
+        QCOMPARE(hid_wait_any(handles.data(), handles.size(), 0), 1);
+        unsigned char buf[64];
+        QCOMPARE(hid_read_finish(devs[1].get(), buf, sizeof buf), 64);
+        QCOMPARE(hid_wait_any(handles.data(), handles.size(), 0), 2);
     }
-    QCOMPARE(result, -1);
-    QVERIFY2(timer.elapsed() >= HID_WRITE_TIMEOUT_MS - 50,
-             qPrintable(QString::number(timer.elapsed())));
-    QVERIFY2(timer.elapsed() < 3 * HID_WRITE_TIMEOUT_MS,
-             qPrintable(QString::number(timer.elapsed())));
-}
+
+    void writeReachesDeviceAndPads()
+    {
+        DeviceInfo info = wheelInfo();
+        info.outputReportLength = 65;
+        FakeDevice device(bus.stdPath(), "dev", info);
+        QVERIFY(device.plug());
+        Device dev(device.open());
+        QVERIFY(dev);
+
+        const Report command = numbered(0x64, 64, 0x10);
+        QCOMPARE(hid_write(dev.get(), command.data(), command.size()), 65);
+        const Report longer = numbered(0x64, 70, 0x11);
+        QCOMPARE(hid_write(dev.get(), longer.data(), longer.size()), 70);
+        QVERIFY(device.waitFor(2));
+        Report padded = command;
+        padded.push_back(0);
+        QCOMPARE(device.at(0), padded);
+        QCOMPARE(device.at(1), longer);
+    }
+
+    void writeToHungDeviceFailsInBoundedTime()
+    {
+        DeafDevice deaf(bus.stdPath());
+        Device dev(hid_open_path(deaf.sock.c_str()));
+        QVERIFY(dev);
+        const Report command = numbered(0x64, 64, 0);
+        QElapsedTimer timer;
+        int result = 0;
+        // Fill the socket's queue; the write that finds it full must give up.
+        for (int i = 0; i < 100000 && result != -1; ++i) {
+            timer.start();
+            result = hid_write(dev.get(), command.data(), command.size());
+        }
+        QCOMPARE(result, -1);
+        const QByteArray elapsed = QByteArray::number(timer.elapsed());
+        QVERIFY2(timer.elapsed() >= HID_WRITE_TIMEOUT_MS - 50, elapsed);
+        QVERIFY2(timer.elapsed() < 3 * HID_WRITE_TIMEOUT_MS, elapsed);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestVhid)
 #include "tst_vhid.moc"

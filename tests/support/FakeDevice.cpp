@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-FakeDevice::FakeDevice(const std::string& busDir, const std::string& stem, orvsim::VhidInfo info)
+FakeDevice::FakeDevice(const std::string& busDir, const std::string& stem, vhid::DeviceInfo info)
     : endpoint(busDir, stem, std::move(info))
 {
     clock.start();

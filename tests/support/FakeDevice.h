@@ -28,7 +28,7 @@ public:
     // Hands an input report to a device object, as the manager would.
     static void deliver(UsbDevice* device, Report report);
 
-    FakeDevice(const std::string& busDir, const std::string& stem, orvsim::VhidInfo info);
+    FakeDevice(const std::string& busDir, const std::string& stem, vhid::DeviceInfo info);
     // Leaves the bus first: the endpoint's thread records into the members.
     ~FakeDevice() { endpoint.unplug(); }
 

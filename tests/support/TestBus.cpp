@@ -36,9 +36,9 @@ bool waitUntil(const std::function<bool()>& pred, int timeoutMs)
     return true;
 }
 
-orvsim::VhidInfo testDeviceInfo(uint16_t productId, const std::string& product)
+vhid::DeviceInfo testDeviceInfo(uint16_t productId, const std::string& product)
 {
-    orvsim::VhidInfo info;
+    vhid::DeviceInfo info;
     info.vendorId = 0x0483;
     info.productId = productId;
     info.product = product;

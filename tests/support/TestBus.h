@@ -3,7 +3,7 @@
 // A private virtual HID bus for one test executable, and the little waits
 // the tests share.
 
-#include "sim/VhidInfo.h"
+#include "vhid/DeviceInfo.h"
 
 #include <QString>
 #include <QTemporaryDir>
@@ -30,4 +30,4 @@ private:
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs);
 
 // A device announcement of vendor 0x0483 with the given product.
-orvsim::VhidInfo testDeviceInfo(uint16_t productId, const std::string& product);
+vhid::DeviceInfo testDeviceInfo(uint16_t productId, const std::string& product);

@@ -47,15 +47,158 @@ class TestReader : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+    void initTestCase()
+    {
+        qRegisterMetaType<UsbDevice*>();
+        QVERIFY(bus.isValid());
+        bus.useAsBackend();
+    }
 
-    void onlyFullReportsInOrder();
-    void devicesDoNotHoldEachOtherUp();
-    void pausedReaderReadsNothing();
-    void unplugAndReplug();
-    void stopDropsQueuedReports();
+    void init()
+    {
+        manager = std::make_unique<UsbManager>();
+        connected = std::make_unique<QSignalSpy>(manager.get(), &UsbManager::onDeviceConnected);
+        disconnected =
+            std::make_unique<QSignalSpy>(manager.get(), &UsbManager::onDeviceDisconnected);
+        connect(manager.get(), &UsbManager::onDeviceConnected, this, &TestReader::track);
+    }
+
+    void cleanup()
+    {
+        manager.reset();
+        connected.reset();
+        disconnected.reset();
+        endpoints.clear();
+        delivered.clear();
+    }
+
+    void onlyFullReportsInOrder()
+    {
+        VhidEndpoint* ep = plug("wheel");
+        QVERIFY(ep);
+        QVERIFY(startAndWaitFor(1));
+        const QString path = ep->sockPath().c_str();
+
+        // Odd sizes in between are never delivered; nothing after them is lost.
+        QVERIFY(send(ep, joystick(1)));
+        QVERIFY(send(ep, joystick(100, 63)));
+        QVERIFY(send(ep, joystick(101, 0)));
+        QVERIFY(send(ep, joystick(102, 65)));
+        QVERIFY(send(ep, joystick(2)));
+        for (uint32_t s = 3; s < 400; ++s) {
+            QVERIFY(send(ep, joystick(s)));
+            if (s % 25 == 0)
+                QVERIFY(waitUntil([&] { return delivered[path].size() >= s; }, 2000));
+        }
+        QVERIFY(waitUntil([&] { return delivered[path].size() >= 399; }, 3000));
+        QTest::qWait(50);
+        const auto& got = delivered[path];
+        QCOMPARE(got.size(), size_t(399));
+        for (size_t i = 0; i < got.size(); ++i) {
+            QCOMPARE(got[i].sequence, uint32_t(i + 1));
+            if (i > 0)
+                QVERIFY(got[i].readTime >= got[i - 1].readTime);
+        }
+        // Microseconds since 1970: later than 2020, earlier than 2100.
+        QVERIFY(got[0].readTime > 1577836800ull * 1000000ull);
+        QVERIFY(got[0].readTime < 4102444800ull * 1000000ull);
+    }
+
+    void devicesDoNotHoldEachOtherUp()
+    {
+        VhidEndpoint* quiet = plug("a-quiet");
+        VhidEndpoint* busy = plug("b-busy");
+        VhidEndpoint* other = plug("c-other");
+        QVERIFY(quiet && busy && other);
+        QVERIFY(startAndWaitFor(3));
+        // The silent device sorts first; the others must not wait for it.
+        for (uint32_t s = 1; s <= 50; ++s) {
+            QVERIFY(send(busy, joystick(s)));
+            QVERIFY(send(other, joystick(s + 1000)));
+        }
+        const QString busyPath = busy->sockPath().c_str();
+        const QString otherPath = other->sockPath().c_str();
+        QVERIFY(waitUntil(
+            [&] { return delivered[busyPath].size() == 50 && delivered[otherPath].size() == 50; },
+            2000));
+        for (uint32_t i = 0; i < 50; ++i) {
+            QCOMPARE(delivered[busyPath][i].sequence, i + 1);
+            QCOMPARE(delivered[otherPath][i].sequence, i + 1001);
+        }
+        QVERIFY(delivered[quiet->sockPath().c_str()].empty());
+    }
+
+    void pausedReaderReadsNothing()
+    {
+        VhidEndpoint* ep = plug("wheel");
+        QVERIFY(ep);
+        QVERIFY(startAndWaitFor(1));
+        const QString path = ep->sockPath().c_str();
+        manager->pause();
+        QTest::qWait(UsbManager::ReadWaitMs + 150); // the pass under way ends
+        QVERIFY(send(ep, joystick(1)));
+        QTest::qWait(300);
+        QVERIFY(delivered[path].empty());
+
+        // Nor is a departure noticed while paused.
+        ep->unplug();
+        QTest::qWait(300);
+        QCOMPARE(disconnected->count(), 0);
+        QCOMPARE(manager->getDevices().size(), 1);
+
+        manager->resume();
+        QVERIFY(waitUntil([&] { return disconnected->count() == 1; }, 2000));
+        QCOMPARE(delivered[path].size(), size_t(1));
+    }
+
+    void unplugAndReplug()
+    {
+        VhidEndpoint* ep = plug("wheel");
+        QVERIFY(ep);
+        QVERIFY(startAndWaitFor(1));
+        UsbDevice* const firstObject = connected->at(0).at(0).value<UsbDevice*>();
+        QPointer<UsbDevice> first = firstObject;
+        UsbDevice* announced = nullptr;
+        bool aliveDuringSignal = false;
+        QObject scope; // the lambda captures locals: disconnect it when they go
+        connect(manager.get(), &UsbManager::onDeviceDisconnected, &scope, [&](UsbDevice* device) {
+            announced = device;
+            aliveDuringSignal = !first.isNull();
+        });
+
+        ep->unplug();
+        QVERIFY(waitUntil([&] { return disconnected->count() == 1; }, 2000));
+        QCOMPARE(announced, firstObject);
+        QVERIFY(aliveDuringSignal);
+        QVERIFY(first.isNull()); // deleted right after its announcement
+        QVERIFY(manager->getDevices().isEmpty());
+
+        QVERIFY(ep->plug());
+        QVERIFY(waitUntil([&] { return connected->count() == 2; }, 3000));
+        QPointer<UsbDevice> second = connected->at(1).at(0).value<UsbDevice*>();
+        QVERIFY(!second.isNull());
+        QCOMPARE(manager->getDevices(), QList<UsbDevice*>{second.data()});
+        QTest::qWait(200);
+        QCOMPARE(disconnected->count(), 1);
+    }
+
+    void stopDropsQueuedReports()
+    {
+        VhidEndpoint* ep = plug("wheel");
+        QVERIFY(ep);
+        QVERIFY(startAndWaitFor(1));
+        const QString path = ep->sockPath().c_str();
+        for (uint32_t s = 1; s <= 100; ++s)
+            send(ep, joystick(s));
+        // Let the reader queue reports without the main thread handling them.
+        QTest::qSleep(200);
+        manager->stop();
+        QCOMPARE(disconnected->count(), 1);
+        const size_t before = delivered[path].size();
+        QCoreApplication::processEvents();
+        QTest::qWait(50);
+        QCOMPARE(delivered[path].size(), before);
+    }
 
 private:
     VhidEndpoint* plug(const std::string& stem)
@@ -65,8 +208,33 @@ private:
         return endpoints.back()->plug() ? endpoints.back().get() : nullptr;
     }
     // Starts the manager and waits for count devices, recording deliveries.
-    bool startAndWaitFor(int count);
-    void track(UsbDevice* device);
+    bool startAndWaitFor(int count)
+    {
+        manager->start(false);
+        return waitUntil([&] { return connected->count() >= count; }, 3000) &&
+               waitUntil(
+                   [&] {
+                       for (auto& ep : endpoints)
+                           if (ep->isPlugged() && ep->connectionCount() != 1)
+                               return false;
+                       return true;
+                   },
+                   2000);
+    }
+
+    void track(UsbDevice* device)
+    {
+        auto* wheel = qobject_cast<UsbDeviceOrvWheelBase*>(device);
+        QVERIFY(wheel);
+        const QString path = device->getPath();
+        connect(wheel, &UsbDeviceOrvWheelBase::onJoystickUpdate, this,
+                [this, path](UsbDevice*, OrvUsbWheelBaseJoystickUpdate* update, uint64_t readTime) {
+                    uint32_t sequence = 0;
+                    std::memcpy(&sequence, reinterpret_cast<const uint8_t*>(update) + 7, 4);
+                    delivered[path].push_back({sequence, readTime});
+                });
+    }
+
     static bool send(VhidEndpoint* ep, const Report& r)
     {
         return ep->send(r.data(), r.size()) == 1;
@@ -79,185 +247,6 @@ private:
     std::unique_ptr<QSignalSpy> disconnected;
     std::map<QString, std::vector<Delivery>> delivered; // by path
 };
-
-void TestReader::initTestCase()
-{
-    qRegisterMetaType<UsbDevice*>();
-    QVERIFY(bus.isValid());
-    bus.useAsBackend();
-}
-
-void TestReader::init()
-{
-    manager = std::make_unique<UsbManager>();
-    connected = std::make_unique<QSignalSpy>(manager.get(), &UsbManager::onDeviceConnected);
-    disconnected = std::make_unique<QSignalSpy>(manager.get(), &UsbManager::onDeviceDisconnected);
-    connect(manager.get(), &UsbManager::onDeviceConnected, this, &TestReader::track);
-}
-
-void TestReader::cleanup()
-{
-    manager.reset();
-    connected.reset();
-    disconnected.reset();
-    endpoints.clear();
-    delivered.clear();
-}
-
-void TestReader::track(UsbDevice* device)
-{
-    auto* wheel = qobject_cast<UsbDeviceOrvWheelBase*>(device);
-    QVERIFY(wheel);
-    const QString path = device->getPath();
-    connect(wheel, &UsbDeviceOrvWheelBase::onJoystickUpdate, this,
-            [this, path](UsbDevice*, OrvUsbWheelBaseJoystickUpdate* update, uint64_t readTime) {
-                uint32_t sequence = 0;
-                std::memcpy(&sequence, reinterpret_cast<const uint8_t*>(update) + 7, 4);
-                delivered[path].push_back({sequence, readTime});
-            });
-}
-
-bool TestReader::startAndWaitFor(int count)
-{
-    manager->start(false);
-    return waitUntil([&] { return connected->count() >= count; }, 3000) &&
-           waitUntil(
-               [&] {
-                   for (auto& ep : endpoints)
-                       if (ep->isPlugged() && ep->connectionCount() != 1)
-                           return false;
-                   return true;
-               },
-               2000);
-}
-
-void TestReader::onlyFullReportsInOrder()
-{
-    VhidEndpoint* ep = plug("wheel");
-    QVERIFY(ep);
-    QVERIFY(startAndWaitFor(1));
-    const QString path = ep->sockPath().c_str();
-
-    // Odd sizes in between are never delivered; nothing after them is lost.
-    QVERIFY(send(ep, joystick(1)));
-    QVERIFY(send(ep, joystick(100, 63)));
-    QVERIFY(send(ep, joystick(101, 0)));
-    QVERIFY(send(ep, joystick(102, 65)));
-    QVERIFY(send(ep, joystick(2)));
-    for (uint32_t s = 3; s < 400; ++s) {
-        QVERIFY(send(ep, joystick(s)));
-        if (s % 25 == 0)
-            QVERIFY(waitUntil([&] { return delivered[path].size() >= s; }, 2000));
-    }
-    QVERIFY(waitUntil([&] { return delivered[path].size() >= 399; }, 3000));
-    QTest::qWait(50);
-    const auto& got = delivered[path];
-    QCOMPARE(got.size(), size_t(399));
-    for (size_t i = 0; i < got.size(); ++i) {
-        QCOMPARE(got[i].sequence, uint32_t(i + 1));
-        if (i > 0)
-            QVERIFY(got[i].readTime >= got[i - 1].readTime);
-    }
-    // Microseconds since 1970: later than 2020, earlier than 2100.
-    QVERIFY(got[0].readTime > 1577836800ull * 1000000ull);
-    QVERIFY(got[0].readTime < 4102444800ull * 1000000ull);
-}
-
-void TestReader::devicesDoNotHoldEachOtherUp()
-{
-    VhidEndpoint* quiet = plug("a-quiet");
-    VhidEndpoint* busy = plug("b-busy");
-    VhidEndpoint* other = plug("c-other");
-    QVERIFY(quiet && busy && other);
-    QVERIFY(startAndWaitFor(3));
-    // The silent device sorts first; the others must not wait for it.
-    for (uint32_t s = 1; s <= 50; ++s) {
-        QVERIFY(send(busy, joystick(s)));
-        QVERIFY(send(other, joystick(s + 1000)));
-    }
-    const QString busyPath = busy->sockPath().c_str();
-    const QString otherPath = other->sockPath().c_str();
-    QVERIFY(waitUntil(
-        [&] { return delivered[busyPath].size() == 50 && delivered[otherPath].size() == 50; },
-        2000));
-    for (uint32_t i = 0; i < 50; ++i) {
-        QCOMPARE(delivered[busyPath][i].sequence, i + 1);
-        QCOMPARE(delivered[otherPath][i].sequence, i + 1001);
-    }
-    QVERIFY(delivered[quiet->sockPath().c_str()].empty());
-}
-
-void TestReader::pausedReaderReadsNothing()
-{
-    VhidEndpoint* ep = plug("wheel");
-    QVERIFY(ep);
-    QVERIFY(startAndWaitFor(1));
-    const QString path = ep->sockPath().c_str();
-    manager->pause();
-    QTest::qWait(UsbManager::ReadWaitMs + 150); // the pass under way ends
-    QVERIFY(send(ep, joystick(1)));
-    QTest::qWait(300);
-    QVERIFY(delivered[path].empty());
-
-    // Nor is a departure noticed while paused.
-    ep->unplug();
-    QTest::qWait(300);
-    QCOMPARE(disconnected->count(), 0);
-    QCOMPARE(manager->getDevices().size(), 1);
-
-    manager->resume();
-    QVERIFY(waitUntil([&] { return disconnected->count() == 1; }, 2000));
-    QCOMPARE(delivered[path].size(), size_t(1));
-}
-
-void TestReader::unplugAndReplug()
-{
-    VhidEndpoint* ep = plug("wheel");
-    QVERIFY(ep);
-    QVERIFY(startAndWaitFor(1));
-    UsbDevice* const firstObject = connected->at(0).at(0).value<UsbDevice*>();
-    QPointer<UsbDevice> first = firstObject;
-    UsbDevice* announced = nullptr;
-    bool aliveDuringSignal = false;
-    QObject scope; // the lambda captures locals: disconnect it when they go
-    connect(manager.get(), &UsbManager::onDeviceDisconnected, &scope, [&](UsbDevice* device) {
-        announced = device;
-        aliveDuringSignal = !first.isNull();
-    });
-
-    ep->unplug();
-    QVERIFY(waitUntil([&] { return disconnected->count() == 1; }, 2000));
-    QCOMPARE(announced, firstObject);
-    QVERIFY(aliveDuringSignal);
-    QVERIFY(first.isNull()); // deleted right after its announcement
-    QVERIFY(manager->getDevices().isEmpty());
-
-    QVERIFY(ep->plug());
-    QVERIFY(waitUntil([&] { return connected->count() == 2; }, 3000));
-    QPointer<UsbDevice> second = connected->at(1).at(0).value<UsbDevice*>();
-    QVERIFY(!second.isNull());
-    QCOMPARE(manager->getDevices(), QList<UsbDevice*>{second.data()});
-    QTest::qWait(200);
-    QCOMPARE(disconnected->count(), 1);
-}
-
-void TestReader::stopDropsQueuedReports()
-{
-    VhidEndpoint* ep = plug("wheel");
-    QVERIFY(ep);
-    QVERIFY(startAndWaitFor(1));
-    const QString path = ep->sockPath().c_str();
-    for (uint32_t s = 1; s <= 100; ++s)
-        send(ep, joystick(s));
-    // Let the reader queue reports without the main thread handling them.
-    QTest::qSleep(200);
-    manager->stop();
-    QCOMPARE(disconnected->count(), 1);
-    const size_t before = delivered[path].size();
-    QCoreApplication::processEvents();
-    QTest::qWait(50);
-    QCOMPARE(delivered[path].size(), before);
-}
 
 QTEST_GUILESS_MAIN(TestReader)
 #include "tst_reader.moc"

@@ -1,34 +1,26 @@
-#include "VhidInfo.h"
+#include "DeviceInfo.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <sstream>
-#include <unistd.h>
 
-namespace orvsim {
+namespace vhid {
 
 namespace {
 
-constexpr size_t MaxInfoSize = 64 * 1024;
-
-bool parseNumber(const std::string& text, int base, long min, long max, long* out)
+// "0x" (or "0X") and hex digits, or decimal digits; nothing else, no sign.
+bool parseNumber(const std::string& text, unsigned long min, unsigned long max, long* out)
 {
-    if (text.empty() || text.size() > 20)
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const std::string digits = hex ? text.substr(2) : text;
+    if (digits.empty() || digits.size() > 16 ||
+        digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") !=
+            std::string::npos)
         return false;
-    std::string digits = text;
-    if (base == 16 && digits.size() > 2 && digits[0] == '0' &&
-        (digits[1] == 'x' || digits[1] == 'X'))
-        digits = digits.substr(2);
-    if (digits.empty() || digits[0] == '-' || digits[0] == '+' || digits[0] == ' ')
+    const unsigned long long value = std::strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
+    if (value < min || value > max)
         return false;
-    char* end = nullptr;
-    errno = 0;
-    const long value = std::strtol(digits.c_str(), &end, base);
-    if (errno != 0 || *end != '\0' || value < min || value > max)
-        return false;
-    *out = value;
+    *out = static_cast<long>(value);
     return true;
 }
 
@@ -41,7 +33,7 @@ std::string hex4(unsigned value)
 
 } // namespace
 
-std::string VhidInfo::format() const
+std::string DeviceInfo::format() const
 {
     std::ostringstream s;
     s << "vendor_id=" << hex4(vendorId) << '\n'
@@ -58,9 +50,9 @@ std::string VhidInfo::format() const
     return s.str();
 }
 
-bool VhidInfo::parse(const std::string& text, VhidInfo* out)
+bool DeviceInfo::parse(const std::string& text, DeviceInfo* out)
 {
-    VhidInfo info;
+    DeviceInfo info;
     bool haveVendor = false;
     bool haveProduct = false;
     std::istringstream lines(text);
@@ -80,17 +72,17 @@ bool VhidInfo::parse(const std::string& text, VhidInfo* out)
             return false;
         long n = 0;
         if (key == "vendor_id") {
-            if (!parseNumber(value, 16, 0, 0xffff, &n))
+            if (!parseNumber(value, 0, 0xffff, &n))
                 return false;
             info.vendorId = static_cast<uint16_t>(n);
             haveVendor = true;
         } else if (key == "product_id") {
-            if (!parseNumber(value, 16, 0, 0xffff, &n))
+            if (!parseNumber(value, 0, 0xffff, &n))
                 return false;
             info.productId = static_cast<uint16_t>(n);
             haveProduct = true;
         } else if (key == "release") {
-            if (!parseNumber(value, 16, 0, 0xffff, &n))
+            if (!parseNumber(value, 0, 0xffff, &n))
                 return false;
             info.release = static_cast<uint16_t>(n);
         } else if (key == "product") {
@@ -102,24 +94,24 @@ bool VhidInfo::parse(const std::string& text, VhidInfo* out)
         } else if (key == "interface") {
             if (value == "-1")
                 info.interfaceNumber = -1;
-            else if (!parseNumber(value, 10, 0, 255, &n))
+            else if (!parseNumber(value, 0, 255, &n))
                 return false;
             else
                 info.interfaceNumber = static_cast<int>(n);
         } else if (key == "usage_page") {
-            if (!parseNumber(value, 10, 0, 0xffff, &n))
+            if (!parseNumber(value, 0, 0xffff, &n))
                 return false;
             info.usagePage = static_cast<uint16_t>(n);
         } else if (key == "usage") {
-            if (!parseNumber(value, 10, 0, 0xffff, &n))
+            if (!parseNumber(value, 0, 0xffff, &n))
                 return false;
             info.usage = static_cast<uint16_t>(n);
         } else if (key == "input_report_length") {
-            if (!parseNumber(value, 10, 1, VhidMaxReportLength, &n))
+            if (!parseNumber(value, 1, MaxReportLength, &n))
                 return false;
             info.inputReportLength = static_cast<int>(n);
         } else if (key == "output_report_length") {
-            if (!parseNumber(value, 10, 1, VhidMaxReportLength, &n))
+            if (!parseNumber(value, 1, MaxReportLength, &n))
                 return false;
             info.outputReportLength = static_cast<int>(n);
         }
@@ -131,59 +123,4 @@ bool VhidInfo::parse(const std::string& text, VhidInfo* out)
     return true;
 }
 
-bool readSmallFile(const std::string& path, std::string* out)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0)
-        return false;
-    std::string content;
-    char buf[4096];
-    bool ok = true;
-    for (;;) {
-        const ssize_t r = ::read(fd, buf, sizeof buf);
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
-            ok = false;
-            break;
-        }
-        if (r == 0)
-            break;
-        content.append(buf, static_cast<size_t>(r));
-        if (content.size() > MaxInfoSize) {
-            ok = false;
-            break;
-        }
-    }
-    ::close(fd);
-    if (ok)
-        *out = std::move(content);
-    return ok;
-}
-
-bool writeFileAtomically(const std::string& path, const std::string& content)
-{
-    const std::string tmp = path + ".tmp";
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
-    size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t r = ::write(fd, content.data() + done, content.size() - done);
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
-            ::close(fd);
-            ::unlink(tmp.c_str());
-            return false;
-        }
-        done += static_cast<size_t>(r);
-    }
-    if (::close(fd) != 0 || ::rename(tmp.c_str(), path.c_str()) != 0) {
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    return true;
-}
-
-} // namespace orvsim
+} // namespace vhid
