@@ -6,13 +6,26 @@
 
 #include "hid_backend.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <mutex>
 #include <vector>
 
+namespace {
+
+// Opens run on the thread that scans; each thread sees its own last reason.
+thread_local int openError = 0;
+
+} // namespace
+
 namespace orvhid {
+
+void setOpenError(int error)
+{
+    openError = error;
+}
 
 int copyWide(const std::string& utf8, wchar_t* out, size_t maxlen)
 {
@@ -209,15 +222,26 @@ void hid_free_enumeration(hid_device_info* devs)
 
 hid_device* hid_open_path(const char* path)
 {
-    if (!path)
+    openError = 0;
+    if (!path) {
+        openError = EINVAL;
         return nullptr;
+    }
     Module& m = module();
     std::lock_guard<std::mutex> guard(m.mutex);
-    if (initLocked(m) != 0)
+    if (initLocked(m) != 0) {
+        openError = ENODEV;
         return nullptr;
-    if (m.backend == Backend::Bus)
-        return orvhid::busOpen(path);
-    return orvhid::nativeOpen(path);
+    }
+    hid_device* dev = m.backend == Backend::Bus ? orvhid::busOpen(path) : orvhid::nativeOpen(path);
+    if (!dev && openError == 0)
+        openError = EIO; // the backend knows no better reason
+    return dev;
+}
+
+int hid_open_error(void)
+{
+    return openError;
 }
 
 int hid_set_nonblocking(hid_device* dev, int nonblock)

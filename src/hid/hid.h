@@ -40,6 +40,11 @@ hid_device_info* hid_enumerate(unsigned short vendor_id, unsigned short product_
 void hid_free_enumeration(hid_device_info* devs);
 
 hid_device* hid_open_path(const char* path);
+// Not part of the hidapi-style surface: why the last hid_open_path of the
+// calling thread returned null, as an errno value (EACCES or EPERM: the user
+// may not open the device; EBUSY: another program holds it; ENOENT: it is
+// gone), or 0 when that open succeeded.
+int hid_open_error(void);
 int hid_set_nonblocking(hid_device* dev, int nonblock);
 
 int hid_read(hid_device* dev, unsigned char* data, size_t length);

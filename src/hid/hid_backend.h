@@ -46,6 +46,9 @@ hid_device_info* busEnumerate(const std::string& busDir, unsigned short vendorId
                               unsigned short productId);
 hid_device* busOpen(const std::string& sockPath);
 
+// A backend's open records why it failed (an errno value) for hid_open_error.
+void setOpenError(int error);
+
 // Copies a UTF-8 text into a NUL-terminated wide buffer of maxlen characters.
 int copyWide(const std::string& utf8, wchar_t* out, size_t maxlen);
 // Decodes UTF-8 into a newly allocated wide string (free with delete[]).

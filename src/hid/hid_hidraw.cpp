@@ -5,6 +5,7 @@
 #include "vhid/BusFiles.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <dirent.h>
@@ -17,7 +18,9 @@ namespace orvhid {
 
 namespace {
 
-const char* const SysfsRoot = "/sys";
+// The live system's, unless a test set its own.
+std::string nativeSysfsRoot = "/sys";
+HidrawOpenFunction openNode = [](const char* path, int flags) { return ::open(path, flags); };
 
 struct SysfsDevice
 {
@@ -230,24 +233,34 @@ hid_device* hidrawOpen(const std::string& sysfsRoot, const std::string& devPath)
     if (devPath.rfind(prefix, 0) != 0 || devPath.find('/', prefix.size()) != std::string::npos)
         return nullptr;
     SysfsDevice dev;
-    if (!readSysfsDevice(sysfsRoot, devPath.substr(prefix.size()), &dev))
+    if (!readSysfsDevice(sysfsRoot, devPath.substr(prefix.size()), &dev)) {
+        setOpenError(ENOENT);
         return nullptr;
-    const int fd = ::open(devPath.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    }
+    const int fd = openNode(devPath.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        setOpenError(errno);
         return nullptr;
+    }
     // hidraw hands over whole reports; 4096 is the kernel's largest.
     constexpr size_t MaxReport = 4096;
     return new FdHidDevice(fd, FdHidDevice::Kind::Hidraw, MaxReport, 0, dev.product, dev.serial);
 }
 
+void setHidrawForTesting(const std::string& root, HidrawOpenFunction open)
+{
+    nativeSysfsRoot = root;
+    openNode = open;
+}
+
 hid_device_info* nativeEnumerate(unsigned short vendorId, unsigned short productId)
 {
-    return hidrawEnumerate(SysfsRoot, vendorId, productId);
+    return hidrawEnumerate(nativeSysfsRoot, vendorId, productId);
 }
 
 hid_device* nativeOpen(const std::string& path)
 {
-    return hidrawOpen(SysfsRoot, path);
+    return hidrawOpen(nativeSysfsRoot, path);
 }
 
 } // namespace orvhid

@@ -8,6 +8,7 @@
 #include "vhid/DeviceInfo.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <sys/socket.h>
@@ -73,21 +74,28 @@ hid_device* busOpen(const std::string& sockPath)
 {
     const std::string infoPath = vhid::infoPathOfSock(sockPath);
     vhid::DeviceInfo info;
-    if (infoPath.empty() || !readInfo(infoPath, &info))
-        return nullptr; // not (or no longer) present on the bus
+    if (infoPath.empty() || !readInfo(infoPath, &info)) {
+        setOpenError(ENOENT); // not (or no longer) present on the bus
+        return nullptr;
+    }
 
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
-    if (sockPath.size() >= sizeof addr.sun_path)
+    if (sockPath.size() >= sizeof addr.sun_path) {
+        setOpenError(ENAMETOOLONG);
         return nullptr;
+    }
     std::memcpy(addr.sun_path, sockPath.c_str(), sockPath.size() + 1);
 
     const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0)
+    if (fd < 0) {
+        setOpenError(errno);
         return nullptr;
+    }
     // A listening Unix socket accepts at once (or refuses at once when its
     // backlog is full), so a non-blocking connect never leaves us waiting.
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
+        setOpenError(errno);
         ::close(fd);
         return nullptr;
     }

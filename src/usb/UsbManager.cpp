@@ -10,6 +10,7 @@
 #include <QMetaType>
 #include <QStringList>
 
+#include <cerrno>
 #include <chrono>
 #include <cwchar>
 #include <vector>
@@ -155,6 +156,7 @@ bool UsbManager::doRescanForOrvDevices(ushort vendorId, ushort productId)
     }
 
     QList<UsbDevice*> found;
+    QList<DeviceAccessProblem> failed;
     hid_device_info* list = hid_enumerate(vendorId, productId);
     for (hid_device_info* info = list; info; info = info->next) {
         const QString path = QString::fromUtf8(info->path);
@@ -163,8 +165,16 @@ bool UsbManager::doRescanForOrvDevices(ushort vendorId, ushort productId)
         if (openPaths.contains(path))
             continue;
         hid_device* handle = hid_open_path(info->path);
-        if (!handle)
-            continue; // tried again at the next scan
+        if (!handle) {
+            // Tried again at the next scan; meanwhile whoever shows it says
+            // why. One that left between enumeration and open is no problem.
+            if (hid_open_error() != ENOENT)
+                failed.append(
+                    {path,
+                     QString::fromWCharArray(info->product_string ? info->product_string : L""),
+                     hid_open_error()});
+            continue;
+        }
         hid_set_nonblocking(handle, 1);
         UsbDevice* device = createDevice(productId, path, handle);
         if (!device) {
@@ -174,6 +184,7 @@ bool UsbManager::doRescanForOrvDevices(ushort vendorId, ushort productId)
         found.append(device);
     }
     hid_free_enumeration(list);
+    accessMonitor.scanned(productId, failed);
 
     for (UsbDevice* device : found) {
         {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DeviceAccessMonitor.h"
 #include "devices/OrvUsbReport.h"
 
 #include <QList>
@@ -36,6 +37,9 @@ public:
 
     UsbManager();
     ~UsbManager() override;
+
+    // Supported devices found by the scans that could not be opened.
+    DeviceAccessMonitor& accessProblems() { return accessMonitor; }
 
 signals:
     void onDeviceConnected(UsbDevice* device);
@@ -76,4 +80,5 @@ private:
     // The reader's queued calls, looked up by name once rather than per report.
     QMetaMethod deviceReadMethod;
     QMetaMethod deviceDisconnectedMethod;
+    DeviceAccessMonitor accessMonitor;
 };

@@ -8,6 +8,7 @@
 #include "devices/UsbDeviceOrvBootloader.h"
 #include "devices/UsbDeviceOrvPedals.h"
 #include "devices/UsbDeviceOrvWheelBase.h"
+#include "pages/AccessNotice.h"
 #include "pages/PedalsPage.h"
 #include "pages/ProfileDevice.h"
 #include "pages/ProfileRow.h"
@@ -47,6 +48,7 @@ ORV_wheel_tool::ORV_wheel_tool(QWidget* parent)
     wheelBasePage = std::make_unique<WheelBasePage>(*ui, *rimView);
     pedalsPage = std::make_unique<PedalsPage>(*ui);
     profileRow = std::make_unique<ProfileRow>(*ui, this);
+    accessNotice = std::make_unique<AccessNotice>(*ui);
 #ifndef Q_OS_WIN
     // The games compatibility key is a Windows registry value: elsewhere the
     // row would offer something that cannot exist.
@@ -59,6 +61,9 @@ ORV_wheel_tool::ORV_wheel_tool(QWidget* parent)
     connect(&usbManager, &UsbManager::onDeviceConnected, this, &ORV_wheel_tool::onDeviceConnected);
     connect(&usbManager, &UsbManager::onDeviceDisconnected, this,
             &ORV_wheel_tool::onDeviceDisconnected);
+    DeviceAccessMonitor* access = &usbManager.accessProblems();
+    connect(access, &DeviceAccessMonitor::changed, this,
+            [this, access] { accessNotice->show(access->problems()); });
     usbManager.start(false);
 }
 
@@ -66,6 +71,7 @@ ORV_wheel_tool::~ORV_wheel_tool()
 {
     on_comboBox_UsbDevice_currentIndexChanged(-1);
     disconnect(&usbManager, nullptr, this, nullptr);
+    disconnect(&usbManager.accessProblems(), nullptr, this, nullptr);
     usbManager.stop();
     delete ui;
 }

@@ -14,6 +14,7 @@
 namespace Ui {
 class ORV_wheel_tool;
 }
+class AccessNotice;
 class PedalsPage;
 class ProfileDevice;
 class ProfileRow;
@@ -106,6 +107,7 @@ private:
     std::unique_ptr<WheelBasePage> wheelBasePage;
     std::unique_ptr<PedalsPage> pedalsPage;
     std::unique_ptr<ProfileRow> profileRow;
+    std::unique_ptr<AccessNotice> accessNotice;
 
     // Telemetry logging.
     uint64_t lastLogTime = 0;

@@ -1,11 +1,13 @@
 // The window's pure rules: rim angle, label texts, profile names, curve
 // points, log number formats and field access in packed records.
 
+#include "window/pages/AccessNotice.h"
 #include "window/pages/FieldBinding.h"
 #include "window/pages/PageRules.h"
 
 #include <QTest>
 
+#include <cerrno>
 #include <cstring>
 
 using namespace pagerules;
@@ -144,6 +146,35 @@ private slots:
         QCOMPARE(readField(record, byte), -1);
         QCOMPARE(readField(record, ubyte), 255);
         QCOMPARE(record[7], uint8_t(0));
+    }
+
+    // Which device, which node, why, and what to do; nothing at all when
+    // every device opened.
+    void accessNotice_data()
+    {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("why");
+        QTest::addColumn<QString>("advice");
+        QTest::newRow("no permission") << EACCES << "permission denied"
+                                       << "sudo cp packaging/70-orv-devices.rules "
+                                          "/etc/udev/rules.d/ && sudo udevadm control --reload "
+                                          "&& sudo udevadm trigger";
+        QTest::newRow("busy") << EBUSY << "in use by another program"
+                              << "Close the other program that uses it";
+    }
+    void accessNotice()
+    {
+        QFETCH(int, error);
+        QFETCH(QString, why);
+        QFETCH(QString, advice);
+        const QString text =
+            AccessNotice::text({{"/dev/hidraw3", "ORV Torvane Pro Wheel Base", error}});
+        QVERIFY2(text.startsWith("ORV Torvane Pro Wheel Base (/dev/hidraw3) is plugged in but "
+                                 "cannot be opened: " +
+                                 why + "."),
+                 qPrintable(text));
+        QVERIFY2(text.contains(advice), qPrintable(text));
+        QVERIFY(AccessNotice::text({}).isEmpty());
     }
 };
 

@@ -8,11 +8,14 @@
 #include "sim/Simulator.h"
 #include "support/FakeDevice.h"
 #include "support/TestBus.h"
+#include "vhid/BusFiles.h"
+#include "vhid/BusNames.h"
 #include "window/ORV_wheel_tool.h"
 #include "window/pages/WheelBasePage.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
@@ -21,8 +24,12 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include <cstring>
 #include <map>
 #include <memory>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(QPointer<UsbDevice>)
 
@@ -229,6 +236,31 @@ private slots:
         QVERIFY(waitUntil([&] { return devices()->currentText().contains("Wheel Base"); },
                           LoadTimeoutMs));
         QVERIFY(waitForPage(1));
+    }
+
+    // A supported device on the bus that cannot be opened is named at the
+    // top of the window until it goes.
+    void accessNoticeComesAndGoes()
+    {
+        auto* notice = widget<QLabel>("labelDeviceAccessNotice");
+        QVERIFY(notice && notice->isHidden());
+        // An announcement whose socket nobody listens on.
+        const std::string sock = vhid::sockPath(bus.stdPath(), "stale");
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strncpy(addr.sun_path, sock.c_str(), sizeof addr.sun_path - 1);
+        const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
+        QVERIFY(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0);
+        ::close(fd);
+        const std::string info = vhid::infoPath(bus.stdPath(), "stale");
+        QVERIFY(vhid::writeFileAtomically(info, testDeviceInfo(0xA355, "Wheel Base").format()));
+        QVERIFY(waitUntil([&] { return !notice->isHidden(); }, LoadTimeoutMs));
+        QVERIFY2(notice->text().startsWith("Wheel Base (" + bus.path() + "/stale.sock)"),
+                 qPrintable(notice->text()));
+        QVERIFY(QFile::remove(QString::fromStdString(info)));
+        QVERIFY(QFile::remove(QString::fromStdString(sock)));
+        QVERIFY(waitUntil([&] { return notice->isHidden(); }, LoadTimeoutMs));
+        QCOMPARE(devices()->count(), 1);
     }
 
     // A device that leaves and comes back on the same path may be announced
