@@ -28,6 +28,8 @@ UsbDevice::UsbDevice(QString path, hid_device* device)
 {
     retryTimer.setSingleShot(true);
     retryTimer.setInterval(RetryIntervalMs);
+    // A coarse timer may fire up to 5 % early, before the device had its time.
+    retryTimer.setTimerType(Qt::PreciseTimer);
     connect(&retryTimer, &QTimer::timeout, this, &UsbDevice::retryOnTimeout);
 }
 

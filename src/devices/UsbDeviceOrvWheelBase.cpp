@@ -24,6 +24,8 @@ UsbDeviceOrvWheelBase::UsbDeviceOrvWheelBase(QString path, hid_device* device)
 {
     updateTimer.setSingleShot(true);
     updateTimer.setInterval(UpdateDelayMs);
+    // A coarse timer may fire up to 5 % early, before the edit's quiet time.
+    updateTimer.setTimerType(Qt::PreciseTimer);
     connect(&updateTimer, &QTimer::timeout, this, &UsbDeviceOrvWheelBase::sendUpdateBegin);
 }
 
