@@ -60,7 +60,7 @@ void UsbDeviceOrvBootloader::exitBootloader()
 
 void UsbDeviceOrvBootloader::resetToFactoryDefaults()
 {
-    sendCommand(UsbCommand::Reset, 5, 1, false);
+    sendFactoryDefaults(ProtocolVersion);
 }
 
 void UsbDeviceOrvBootloader::loadSettings()

@@ -1,7 +1,7 @@
-// The wheel base's protocol: command bytes, the read, save and live-update
-// chains, centring, version checks and what it does with odd answers. The
-// test plays the device: it reads what the tool wrote on the bus and hands
-// answers to the device object as the manager would.
+// What only the wheel base does: its one-shot commands, centring, telemetry,
+// and random reports. Its profile list is tested with the pedals' in
+// tst_profilelists. The test plays the device: it reads what the tool wrote
+// on the bus and hands answers to the device object as the manager would.
 
 #include "devices/UsbDeviceOrvWheelBase.h"
 #include "sim/SimWheelBase.h"
@@ -23,6 +23,14 @@ Report command(uint8_t code, uint8_t version = 6)
 {
     return FakeDevice::command(code, version);
 }
+
+// Tells whether a command is being resent.
+class ProbeWheelBase : public UsbDeviceOrvWheelBase
+{
+public:
+    using UsbDeviceOrvWheelBase::UsbDeviceOrvWheelBase;
+    bool retrying() const { return retryTimer.isActive(); }
+};
 
 OrvUsbWheelBaseProfileV5 profile(int index, const char* name, int maxForce)
 {
@@ -55,33 +63,13 @@ private slots:
 
     void commandBytes_data();
     void commandBytes();
-    void readChain();
-    void versionCheck_data();
-    void versionCheck();
-    void saveChain();
-    void liveUpdateAfterTheLastEdit();
     void centring_data();
     void centring();
-    void answersOutsideTheListAreIgnored_data();
-    void answersOutsideTheListAreIgnored();
     void telemetrySignalsPointIntoTheReport();
     void randomReportsAreSafe();
 
 private:
     void answer(Report r) { FakeDevice::deliver(wheel.get(), std::move(r)); }
-    Report readAnswer(uint8_t version, uint8_t count, uint8_t current)
-    {
-        Report r(64, 0);
-        r[0] = 0x65;
-        r[1] = 3;
-        r[2] = version;
-        for (int i = 3; i <= 9; ++i)
-            r[size_t(i)] = uint8_t(i * 11); // device information
-        r[10] = 0xAB;                       // extended information
-        r[42] = count;
-        r[43] = current;
-        return r;
-    }
     static Report response(uint8_t code, int index = -1)
     {
         return FakeDevice::response(code, 6, index);
@@ -91,7 +79,7 @@ private:
 
     TestBus bus;
     std::unique_ptr<FakeDevice> fake;
-    std::unique_ptr<UsbDeviceOrvWheelBase> wheel;
+    std::unique_ptr<ProbeWheelBase> wheel;
 };
 
 void TestWheelBase::initTestCase()
@@ -108,7 +96,7 @@ void TestWheelBase::init()
     QVERIFY(fake->plug());
     hid_device* handle = fake->open();
     QVERIFY(handle);
-    wheel = std::make_unique<UsbDeviceOrvWheelBase>(fake->path(), handle);
+    wheel = std::make_unique<ProbeWheelBase>(fake->path(), handle);
 }
 
 void TestWheelBase::cleanup()
@@ -120,7 +108,10 @@ void TestWheelBase::cleanup()
 void TestWheelBase::loadThree()
 {
     wheel->loadSettings();
-    answer(readAnswer(6, 3, 1));
+    Report read = response(3);
+    read[42] = 3;
+    read[43] = 1;
+    answer(read);
     for (int i = 0; i < 3; ++i)
         answer(withRecord(response(5), profile(i, "P", 40 + i)));
     QVERIFY(fake->waitFor(5));
@@ -134,12 +125,6 @@ void TestWheelBase::commandBytes_data()
     QTest::addColumn<bool>("resent");
 
     QTest::newRow("enter bootloader") << 0 << command(1, 0) << false;
-    Report read = command(3);
-    QTest::newRow("read begin") << 1 << read << true;
-    Report save = command(4);
-    save[42] = 3;
-    save[43] = 1;
-    QTest::newRow("save begin") << 2 << save << true;
     Report reset = command(8);
     reset[5] = 1;
     QTest::newRow("factory defaults") << 3 << reset << false;
@@ -166,12 +151,6 @@ void TestWheelBase::commandBytes()
     case 0:
         wheel->enterBootloader();
         break;
-    case 1:
-        wheel->loadSettings();
-        break;
-    case 2:
-        wheel->saveSettings();
-        break;
     case 3:
         wheel->resetToFactoryDefaults();
         break;
@@ -191,138 +170,7 @@ void TestWheelBase::commandBytes()
     QVERIFY(fake->waitFor(1));
     QCOMPARE(fake->at(0), expected);
     // Only commands that expect an answer come again when none arrives.
-    QTest::qWait(UsbDevice::RetryIntervalMs + 200);
-    QCOMPARE(fake->count(), resent ? size_t(2) : size_t(1));
-}
-
-void TestWheelBase::readChain()
-{
-    QSignalSpy loaded(wheel.get(), &UsbDeviceOrvWheelBase::onSettingsLoaded);
-    wheel->loadSettings();
-    answer(readAnswer(6, 3, 1));
-    auto unterminated = profile(2, "", 42);
-    std::memset(unterminated.name, 'x', sizeof unterminated.name);
-    const OrvUsbWheelBaseProfileV5 records[] = {profile(0, "Road", 40), profile(1, "Drift", 41),
-                                                unterminated};
-    for (const auto& r : records) {
-        QCOMPARE(loaded.count(), 0);
-        answer(withRecord(response(5), r));
-    }
-    QCOMPARE(loaded.count(), 1);
-
-    QVERIFY(fake->waitFor(5));
-    QCOMPARE(fake->at(0), command(3));
-    for (int i = 0; i < 3; ++i) {
-        Report readProfile = command(5);
-        readProfile[3] = uint8_t(i);
-        QCOMPARE(fake->at(size_t(1 + i)), readProfile);
-    }
-    Report end = command(3);
-    end[42] = 0xFF;
-    QCOMPARE(fake->at(4), end);
-
-    QCOMPARE(wheel->protocolVersion, 6u);
-    QCOMPARE(int(wheel->profileCount), 3);
-    QCOMPARE(int(wheel->currentProfileIndex), 1);
-    QCOMPARE(int(wheel->deviceInfo.hardwareMajor), 44);
-    QCOMPARE(int(wheel->deviceInfo.firmwareMinor), 77);
-    QCOMPARE(int(wheel->extendedInfo[0]), 0xAB);
-    QCOMPARE(QByteArray(wheel->profiles[1].name), QByteArray("Drift"));
-    QCOMPARE(int(wheel->profiles[1].maxForce), 41);
-    // An unterminated name is cut inside its 16 bytes.
-    QCOMPARE(QByteArray(wheel->profiles[2].name), QByteArray(15, 'x'));
-}
-
-void TestWheelBase::versionCheck_data()
-{
-    QTest::addColumn<int>("version");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<int>("storedCount");
-
-    QTest::newRow("1: nothing kept")
-        << 1 << "Device has an older firmware. Please update the firmware." << 0;
-    QTest::newRow("5") << 5 << "Device has an older firmware. Please update the firmware." << 2;
-    QTest::newRow("7") << 7 << "Device had a newer firmware. Please update this config tool." << 2;
-}
-
-void TestWheelBase::versionCheck()
-{
-    QFETCH(int, version);
-    QFETCH(QString, message);
-    QFETCH(int, storedCount);
-    QSignalSpy failed(wheel.get(), &UsbDeviceOrvWheelBase::onSettingsLoadFailed);
-    wheel->loadSettings();
-    answer(readAnswer(uint8_t(version), 2, 0));
-    QCOMPARE(failed.count(), 1);
-    QCOMPARE(failed.at(0).at(1).toString(), message);
-    QCOMPARE(int(wheel->profileCount), storedCount);
-    QCOMPARE(int(wheel->deviceInfo.hardwareMajor), storedCount ? 44 : 0);
-    QTest::qWait(UsbDevice::RetryIntervalMs + 200);
-    QCOMPARE(fake->count(), size_t(1)); // the read begin only, answered
-}
-
-void TestWheelBase::saveChain()
-{
-    loadThree();
-    QSignalSpy saved(wheel.get(), &UsbDeviceOrvWheelBase::onSettingsSaved);
-    wheel->saveSettings();
-    answer(response(4));
-    for (int i = 0; i < 3; ++i)
-        answer(response(6, i));
-    QCOMPARE(saved.count(), 1);
-    QVERIFY(fake->waitFor(5));
-    for (int i = 0; i < 3; ++i)
-        QCOMPARE(fake->at(size_t(1 + i)), withRecord(command(6), wheel->profiles[i]));
-    Report end = command(4);
-    end[42] = 0xFF;
-    QCOMPARE(fake->at(4), end);
-    // The device's echo of the end reports the save once more.
-    Report echo = response(4);
-    echo[42] = 0xFF;
-    answer(echo);
-    QCOMPARE(saved.count(), 2);
-    QTest::qWait(100);
-    QCOMPARE(fake->count(), size_t(5));
-}
-
-void TestWheelBase::liveUpdateAfterTheLastEdit()
-{
-    loadThree();
-    // Nothing goes out until the window says the settings are shown.
-    wheel->updateSettings();
-    QTest::qWait(UsbDeviceOrvWheelBase::UpdateDelayMs + 100);
-    QCOMPARE(fake->count(), size_t(0));
-    wheel->settingsLoaded = true;
-    for (int edit = 0; edit < 3; ++edit) {
-        wheel->profiles[1].damping = int8_t(50 + edit);
-        wheel->updateSettings();
-        QTest::qWait(100);
-    }
-    // Restarted by every edit: nothing yet, 100 ms after the third.
-    QCOMPARE(fake->count(), size_t(0));
-    QVERIFY(fake->waitFor(1, 1000));
-    const qint64 last = fake->timeAt(0);
-    QVERIFY2(last >= 300 + 100 && last < 300 + 600, qPrintable(QString::number(last)));
-    Report begin = command(12);
-    begin[42] = 3;
-    begin[43] = 1;
-    QCOMPARE(fake->at(0), begin);
-
-    answer(response(12));
-    for (int i = 0; i < 3; ++i)
-        answer(response(13, i));
-    QVERIFY(fake->waitFor(5));
-    QCOMPARE(fake->at(2), withRecord(command(13), wheel->profiles[1]));
-    QCOMPARE(int(fake->at(2)[3 + 35]), 52); // damping of the last edit
-    Report end = command(12);
-    end[42] = 0xFF;
-    QCOMPARE(fake->at(4), end);
-    // The end's echo starts nothing.
-    Report echo = response(12);
-    echo[42] = 0xFF;
-    answer(echo);
-    QTest::qWait(400);
-    QCOMPARE(fake->count(), size_t(5));
+    QCOMPARE(wheel->retrying(), resent);
 }
 
 void TestWheelBase::centring_data()
@@ -357,40 +205,6 @@ void TestWheelBase::centring()
         QCOMPARE(int(wheel->profileCount), 2);
         QCOMPARE(int(wheel->currentProfileIndex), 0);
     }
-}
-
-void TestWheelBase::answersOutsideTheListAreIgnored_data()
-{
-    QTest::addColumn<int>("count");
-    QTest::addColumn<int>("current");
-    QTest::addColumn<int>("recordIndex");
-
-    QTest::newRow("no profiles") << 0 << 0 << 0;
-    QTest::newRow("more than 100") << 101 << 0 << 0;
-    QTest::newRow("255") << 255 << 0 << 0;
-    QTest::newRow("current past the end") << 3 << 3 << 0;
-    QTest::newRow("record index past the count") << 3 << 0 << 3;
-    QTest::newRow("negative record index") << 3 << 0 << 0x80;
-    QTest::newRow("record index past the array") << 3 << 0 << 120;
-}
-
-void TestWheelBase::answersOutsideTheListAreIgnored()
-{
-    QFETCH(int, count);
-    QFETCH(int, current);
-    QFETCH(int, recordIndex);
-    QSignalSpy loaded(wheel.get(), &UsbDeviceOrvWheelBase::onSettingsLoaded);
-    wheel->loadSettings();
-    answer(readAnswer(6, uint8_t(count), uint8_t(current)));
-    auto record = profile(0, "Bad", 1);
-    record.index = uint8_t(recordIndex);
-    answer(withRecord(response(5), record));
-    for (int code : {6, 7, 13})
-        answer(withRecord(response(uint8_t(code)), record));
-    QCOMPARE(loaded.count(), 0);
-    QVERIFY(int(wheel->profileCount) <= UsbDeviceOrvWheelBase::MaxProfiles);
-    if (count == 0 || count > 100 || current >= count)
-        QCOMPARE(int(wheel->profileCount), 0); // the whole answer was refused
 }
 
 void TestWheelBase::telemetrySignalsPointIntoTheReport()
@@ -436,8 +250,6 @@ void TestWheelBase::randomReportsAreSafe()
         r[1] = uint8_t(random.bounded(-2, 16));
         answer(r);
     }
-    QVERIFY(int(wheel->profileCount) <= UsbDeviceOrvWheelBase::MaxProfiles);
-    QVERIFY(wheel->currentProfileIndex < UsbDeviceOrvWheelBase::MaxProfiles);
     for (const auto& p : wheel->profiles)
         QVERIFY(std::memchr(p.name, 0, sizeof p.name));
 }
