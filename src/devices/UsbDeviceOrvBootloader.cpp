@@ -4,6 +4,7 @@
 #include "profiles/crc32Words.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QtEndian>
 
 #include <cstring>
@@ -83,8 +84,12 @@ void UsbDeviceOrvBootloader::updateFirmware(QByteArray newFirmwareBytes)
     }
     firmware = padToChunks(std::move(newFirmwareBytes));
     updating = true;
+    // A receiver may show a dialog, and an unplug while it is open deletes
+    // this object.
+    QPointer<UsbDevice> self(this);
     emit onFirmwareUpdateStarted(chunkCount());
-    sendChunk(0);
+    if (self)
+        sendChunk(0);
 }
 
 void UsbDeviceOrvBootloader::sendChunk(int index)
@@ -94,10 +99,12 @@ void UsbDeviceOrvBootloader::sendChunk(int index)
     if (last)
         updating = false;
     const unsigned step = ++transferStep;
-    // A modal progress dialog runs the event loop from here, and a report
-    // handled there may already have sent this chunk or a later one.
+    // A modal progress dialog runs the event loop from here: an unplug there
+    // deletes this object, and a report handled there may already have sent
+    // this chunk or a later one.
+    QPointer<UsbDevice> self(this);
     emit onFirmwareUpdateProgress(index, chunks);
-    if (step != transferStep)
+    if (!self || step != transferStep)
         return;
 
     uint8_t command[OrvUsbReport::Size];
