@@ -122,14 +122,13 @@ bool UsbDeviceOrvBootloader::namesChunkOfUpdate(const OrvUsbReport& report) cons
 
 void UsbDeviceOrvBootloader::handleReport(OrvUsbReport* report, uint64_t readTimeMicros)
 {
+    UsbDevice::handleReport(report, readTimeMicros);
     const auto code = static_cast<UsbCommand>(report->data[1]);
-    // An echo that names no chunk of the running update answers nothing we
-    // sent: following it would read past the image. It does not count as an
-    // answer either, so whatever is outstanding keeps being resent.
+    // An echo that names no chunk of the running update is not followed:
+    // that would read past the image.
     if (code == UsbCommand::FirmwareChunk && !namesChunkOfUpdate(*report))
         return;
 
-    UsbDevice::handleReport(report, readTimeMicros);
     switch (code) {
     case UsbCommand::FirmwareChunk:
         handleChunkEcho(*report);
