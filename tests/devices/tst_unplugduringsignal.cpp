@@ -14,62 +14,64 @@
 #include <QEventLoop>
 #include <QTest>
 
-#include <functional>
-#include <memory>
-
 namespace {
 
-using Report = FakeDevice::Report;
+template <typename Device> void editList(Device* device, bool add)
+{
+    add ? device->addProfile() : device->removeCurrentProfile();
+}
 
-// The device under test and the receiver that unplugs it from a nested loop.
-class Harness : public QObject
+} // namespace
+
+class TestUnplugDuringSignal : public QObject
 {
     Q_OBJECT
 
-public:
+    TestBus bus;
     UsbDevice* device = nullptr;
-    QByteArray signal;
+    uint8_t version = 0;
     int dialogs = 0;
 
-    template <typename Device> Device* as() { return static_cast<Device*>(device); }
-    // From here on the row's signal opens the "dialog".
-    void arm() { QVERIFY(connect(device, signal.constData(), this, SLOT(showDialog()))); }
-    void answer(uint8_t code, int index = -1, uint8_t version = 0, int countAt = 0, int count = 1)
+    // Steps, in order: "!" connects the row's signal, "aC:I" answers code C
+    // (naming record I), "vV:N" answers read begin with version V and N
+    // profiles, "+" and "-" add and remove a profile, "fwN" starts an update
+    // of N bytes, "eI" and "xI" echo chunk I intact and damaged; any other
+    // step calls a slot.
+    void run(const QString& steps, const char* signal)
     {
-        Report r = FakeDevice::response(code, version, index);
-        if (countAt)
-            r[size_t(countAt)] = uint8_t(count);
-        if (device)
-            FakeDevice::deliver(device, r);
-    }
-    void wheelLoad(int count)
-    {
-        as<UsbDeviceOrvWheelBase>()->loadSettings();
-        answer(3, -1, 6, 42, count);
-        for (int i = 0; i < count; ++i)
-            answer(5, i, 6);
-    }
-    void pedalsLoad(int count)
-    {
-        as<UsbDeviceOrvPedals>()->loadSettings();
-        answer(3, -1, 4, 10, count);
-        answer(10, -1, 4);
-        for (int i = 0; i < count; ++i)
-            answer(5, i, 4);
-    }
-    // The echo of chunk index of a 64-byte image of zeros, intact or not.
-    void echo(int index, bool intact = true)
-    {
-        Report r = FakeDevice::response(1, 0);
-        r[34] = uint8_t(index);
-        r[36] = 2;
-        const quint32 crc = crc32Words(&r[2], 32) ^ (intact ? 0 : 1);
-        std::memcpy(&r[38], &crc, 4);
-        if (device)
-            FakeDevice::deliver(device, r);
+        for (const QString& step : steps.split(' ')) {
+            const QStringList n = step.mid(step.startsWith("fw") ? 2 : 1).split(':');
+            FakeDevice::Report r =
+                FakeDevice::response(uint8_t(n[0].toInt()), version, n.value(1, "-1").toInt());
+            auto* wheel = qobject_cast<UsbDeviceOrvWheelBase*>(device);
+            if (!device) {
+                return;
+            } else if (step == "!") {
+                QVERIFY(connect(device, signal, this, SLOT(showDialog())));
+            } else if (step[0] == 'v') {
+                r = FakeDevice::response(3, uint8_t(n[0].toInt()));
+                r[wheel ? 42 : 10] = uint8_t(n[1].toInt());
+            } else if (step == "+" || step == "-") {
+                wheel ? editList(wheel, step == "+")
+                      : editList(qobject_cast<UsbDeviceOrvPedals*>(device), step == "+");
+            } else if (step.startsWith("fw")) {
+                qobject_cast<UsbDeviceOrvBootloader*>(device)->updateFirmware(
+                    QByteArray(n[0].toInt(), 0));
+            } else if (step[0] == 'e' || step[0] == 'x') {
+                r = FakeDevice::response(1, 0); // chunk I of an image of two zero chunks
+                r[34] = uint8_t(n[0].toInt());
+                r[36] = 2;
+                const quint32 crc = crc32Words(&r[2], 32) ^ (step[0] == 'x');
+                std::memcpy(&r[38], &crc, 4);
+            } else if (step[0] != 'a') {
+                QVERIFY(QMetaObject::invokeMethod(device, qPrintable(step)));
+            }
+            if (QString("vaex").contains(step[0]) && device)
+                FakeDevice::deliver(device, r);
+        }
     }
 
-public slots:
+private slots:
     void showDialog()
     {
         ++dialogs;
@@ -84,155 +86,7 @@ public slots:
             Qt::QueuedConnection);
         loop.exec();
     }
-};
 
-struct Case
-{
-    const char* name;
-    int kind; // 0 wheel base, 1 pedals, 2 bootloader
-    const char* signal;
-    std::function<void(Harness&)> run;
-};
-
-using Wheel = UsbDeviceOrvWheelBase;
-using Pedals = UsbDeviceOrvPedals;
-using Boot = UsbDeviceOrvBootloader;
-
-const Case Cases[] = {
-    {"wheel base, list read", 0, SIGNAL(onSettingsLoaded(UsbDevice*)),
-     [](Harness& h) {
-         h.arm();
-         h.wheelLoad(2);
-     }},
-    {"wheel base, other version", 0, SIGNAL(onSettingsLoadFailed(UsbDevice*, QString)),
-     [](Harness& h) {
-         h.arm();
-         h.answer(3, -1, 5, 42, 2);
-     }},
-    {"wheel base, list refused", 0, SIGNAL(onSettingsLoadFailed(UsbDevice*, QString)),
-     [](Harness& h) {
-         h.arm();
-         h.answer(3, -1, 6, 42, 0);
-     }},
-    {"wheel base, centred", 0, SIGNAL(onSettingsLoaded(UsbDevice*)),
-     [](Harness& h) {
-         h.wheelLoad(1);
-         h.arm();
-         h.as<Wheel>()->centerRim();
-         h.answer(7, 0, 6);
-     }},
-    {"wheel base, added", 0, SIGNAL(onSettingsLoaded(UsbDevice*)),
-     [](Harness& h) {
-         h.arm();
-         h.as<Wheel>()->addProfile();
-     }},
-    {"wheel base, removed", 0, SIGNAL(onSettingsLoaded(UsbDevice*)),
-     [](Harness& h) {
-         h.wheelLoad(2);
-         h.arm();
-         h.as<Wheel>()->removeCurrentProfile();
-     }},
-    {"wheel base, saved", 0, SIGNAL(onSettingsSaved(UsbDevice*)),
-     [](Harness& h) {
-         h.wheelLoad(1);
-         h.arm();
-         h.as<Wheel>()->saveSettings();
-         h.answer(4, -1, 6);
-         h.answer(6, 0, 6);
-     }},
-    {"pedals, list read", 1, SIGNAL(onSettingsLoaded(UsbDevice*)),
-     [](Harness& h) {
-         h.arm();
-         h.pedalsLoad(2);
-     }},
-    {"pedals, other version", 1, SIGNAL(onSettingsLoadFailed(UsbDevice*, QString)),
-     [](Harness& h) {
-         h.arm();
-         h.answer(3, -1, 3, 10, 2);
-     }},
-    {"pedals, list refused", 1, SIGNAL(onSettingsLoadFailed(UsbDevice*, QString)),
-     [](Harness& h) {
-         h.arm();
-         h.answer(3, -1, 4, 10, 41);
-     }},
-    {"pedals, added", 1, SIGNAL(onSettingsLoaded(UsbDevice*)),
-     [](Harness& h) {
-         h.arm();
-         h.as<Pedals>()->addProfile();
-     }},
-    {"pedals, removed", 1, SIGNAL(onSettingsLoaded(UsbDevice*)),
-     [](Harness& h) {
-         h.pedalsLoad(2);
-         h.arm();
-         h.as<Pedals>()->removeCurrentProfile();
-     }},
-    {"pedals, calibration started", 1, SIGNAL(onCalibrationStarted()),
-     [](Harness& h) {
-         h.arm();
-         h.as<Pedals>()->startCalibration();
-         h.answer(14, -1, 4);
-     }},
-    {"pedals, calibration saved", 1, SIGNAL(onCalibrationSave()),
-     [](Harness& h) {
-         h.arm();
-         h.as<Pedals>()->saveCalibration();
-         h.answer(11, -1, 4);
-     }},
-    {"bootloader, information read", 2, SIGNAL(onSettingsLoaded(UsbDevice*)),
-     [](Harness& h) {
-         h.arm();
-         h.answer(3, -1, 2);
-     }},
-    {"bootloader, update started", 2, SIGNAL(onFirmwareUpdateStarted(int)),
-     [](Harness& h) {
-         h.arm();
-         h.as<Boot>()->updateFirmware(QByteArray(64, 0));
-     }},
-    {"bootloader, first progress", 2, SIGNAL(onFirmwareUpdateProgress(int, int)),
-     [](Harness& h) {
-         h.arm();
-         h.as<Boot>()->updateFirmware(QByteArray(64, 0));
-     }},
-    {"bootloader, progress on an echo", 2, SIGNAL(onFirmwareUpdateProgress(int, int)),
-     [](Harness& h) {
-         h.as<Boot>()->updateFirmware(QByteArray(64, 0));
-         h.arm();
-         h.echo(0);
-     }},
-    {"bootloader, empty image completed", 2, SIGNAL(onUpdateCompleted(UsbDevice*)),
-     [](Harness& h) {
-         h.arm();
-         h.as<Boot>()->updateFirmware(QByteArray());
-     }},
-    {"bootloader, completed", 2, SIGNAL(onUpdateCompleted(UsbDevice*)),
-     [](Harness& h) {
-         h.as<Boot>()->updateFirmware(QByteArray(64, 0));
-         h.arm();
-         h.echo(0);
-         h.echo(1);
-     }},
-    {"bootloader, damaged echo", 2, SIGNAL(onUpdateFailed(UsbDevice*, QString)),
-     [](Harness& h) {
-         h.as<Boot>()->updateFirmware(QByteArray(64, 0));
-         h.arm();
-         h.echo(0, false);
-     }},
-    {"bootloader, image too large", 2, SIGNAL(onUpdateFailed(UsbDevice*, QString)),
-     [](Harness& h) {
-         h.arm();
-         h.as<Boot>()->updateFirmware(QByteArray(1 << 21, 0));
-     }},
-};
-
-} // namespace
-
-class TestUnplugDuringSignal : public QObject
-{
-    Q_OBJECT
-
-    TestBus bus;
-
-private slots:
     void initTestCase()
     {
         QVERIFY(bus.isValid());
@@ -242,28 +96,61 @@ private slots:
 
     void deletedInTheReceiversLoop_data()
     {
-        QTest::addColumn<int>("row");
-        for (int row = 0; row < int(std::size(Cases)); ++row)
-            QTest::newRow(Cases[row].name) << row;
+        QTest::addColumn<int>("kind"); // wheel base, pedals, bootloader
+        QTest::addColumn<QByteArray>("signal");
+        QTest::addColumn<QString>("steps");
+        const QByteArray loaded = SIGNAL(onSettingsLoaded(UsbDevice*)),
+                         failed = SIGNAL(onSettingsLoadFailed(UsbDevice*, QString));
+        const QString wheelRead = "loadSettings v6:2 a5:0 a5:1",
+                      pedalsRead = "loadSettings v4:2 a10 a5:0 a5:1";
+        QTest::newRow("wheel base, list read") << 0 << loaded << "! " + wheelRead;
+        QTest::newRow("wheel base, other version") << 0 << failed << "! v5:2";
+        QTest::newRow("wheel base, list refused") << 0 << failed << "! v6:0";
+        QTest::newRow("wheel base, centred") << 0 << loaded << wheelRead + " ! centerRim a7:0";
+        QTest::newRow("wheel base, added") << 0 << loaded << "! +";
+        QTest::newRow("wheel base, removed") << 0 << loaded << wheelRead + " ! -";
+        QTest::newRow("wheel base, saved") << 0 << QByteArray(SIGNAL(onSettingsSaved(UsbDevice*)))
+                                           << wheelRead + " ! saveSettings a4 a6:0 a6:1";
+        QTest::newRow("pedals, list read") << 1 << loaded << "! " + pedalsRead;
+        QTest::newRow("pedals, other version") << 1 << failed << "! v3:2";
+        QTest::newRow("pedals, list refused") << 1 << failed << "! v4:41";
+        QTest::newRow("pedals, added") << 1 << loaded << "! +";
+        QTest::newRow("pedals, removed") << 1 << loaded << pedalsRead + " ! -";
+        QTest::newRow("pedals, calibration started")
+            << 1 << QByteArray(SIGNAL(onCalibrationStarted())) << "! startCalibration a14";
+        QTest::newRow("pedals, calibration saved")
+            << 1 << QByteArray(SIGNAL(onCalibrationSave())) << "! saveCalibration a11";
+        QTest::newRow("bootloader, information read") << 2 << loaded << "! a3";
+        QTest::newRow("bootloader, update started")
+            << 2 << QByteArray(SIGNAL(onFirmwareUpdateStarted(int))) << "! fw64";
+        const QByteArray progress = SIGNAL(onFirmwareUpdateProgress(int, int)),
+                         completed = SIGNAL(onUpdateCompleted(UsbDevice*)),
+                         updateFailed = SIGNAL(onUpdateFailed(UsbDevice*, QString));
+        QTest::newRow("bootloader, first progress") << 2 << progress << "! fw64";
+        QTest::newRow("bootloader, progress on an echo") << 2 << progress << "fw64 ! e0";
+        QTest::newRow("bootloader, empty image completed") << 2 << completed << "! fw0";
+        QTest::newRow("bootloader, completed") << 2 << completed << "fw64 ! e0 e1";
+        QTest::newRow("bootloader, damaged echo") << 2 << updateFailed << "fw64 ! x0";
+        QTest::newRow("bootloader, image too large") << 2 << updateFailed << "! fw2000000";
     }
     void deletedInTheReceiversLoop()
     {
-        QFETCH(int, row);
-        const Case& c = Cases[row];
+        QFETCH(int, kind);
+        QFETCH(QByteArray, signal);
+        QFETCH(QString, steps);
         FakeDevice fake(bus.stdPath(), "dev", testDeviceInfo(0xA355, "ORV"));
         QVERIFY(fake.plug());
-        Harness h;
-        h.signal = c.signal;
-        const QString path = fake.path();
-        if (c.kind == 0)
-            h.device = new Wheel(path, fake.open());
-        else if (c.kind == 1)
-            h.device = new Pedals(path, fake.open());
+        if (kind == 0)
+            device = new UsbDeviceOrvWheelBase(fake.path(), fake.open());
+        else if (kind == 1)
+            device = new UsbDeviceOrvPedals(fake.path(), fake.open());
         else
-            h.device = new Boot(path, fake.open());
-        c.run(h);
-        QCOMPARE(h.dialogs, 1);
-        QVERIFY(!h.device);
+            device = new UsbDeviceOrvBootloader(fake.path(), fake.open());
+        version = uint8_t(6 - 2 * kind);
+        dialogs = 0;
+        run(steps, signal.constData());
+        QCOMPARE(dialogs, 1);
+        QVERIFY(!device);
     }
 };
 
