@@ -12,6 +12,9 @@
 struct ProfileListTransfer
 {
     static constexpr size_t RecordOffset = 3;
+    // Every record starts with its index, then a 16-byte name.
+    static constexpr size_t NameOffset = 1;
+    static constexpr size_t NameSize = 16;
     static constexpr uint8_t EndOfList = 0xFF;
 
     uint8_t version;

@@ -1,6 +1,6 @@
 #include "UsbDevice.h"
 
-#include <QCoreApplication>
+#include "OrvCommandReport.h"
 
 #include <cstring>
 #include <cwchar>
@@ -28,6 +28,8 @@ UsbDevice::UsbDevice(QString path, hid_device* device)
 {
     retryTimer.setSingleShot(true);
     retryTimer.setInterval(RetryIntervalMs);
+    // A coarse timer may fire up to 5 % early, before the device had its time.
+    retryTimer.setTimerType(Qt::PreciseTimer);
     connect(&retryTimer, &QTimer::timeout, this, &UsbDevice::retryOnTimeout);
 }
 
@@ -50,6 +52,13 @@ void UsbDevice::sendReport(const uint8_t* data, bool expectReply)
         retryTimer.start();
 }
 
+void UsbDevice::sendFactoryDefaults(uint8_t version)
+{
+    OrvCommandReport command(UsbCommand::Reset, version);
+    command[5] = 1;
+    sendReport(command.data(), false);
+}
+
 void UsbDevice::handleReport(OrvUsbReport* report, uint64_t)
 {
     // Any report but a joystick update answers the outstanding command.
@@ -60,14 +69,4 @@ void UsbDevice::handleReport(OrvUsbReport* report, uint64_t)
 void UsbDevice::retryOnTimeout()
 {
     sendReport(lastRequest, true);
-}
-
-QString UsbDevice::versionMismatchMessage(int reported, int expected)
-{
-    return reported < expected
-               ? QCoreApplication::translate(
-                     "ORV_wheel_tool", "Device has an older firmware. Please update the firmware.")
-               : QCoreApplication::translate(
-                     "ORV_wheel_tool",
-                     "Device had a newer firmware. Please update this config tool.");
 }

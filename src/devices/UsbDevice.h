@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <functional>
 
 // One open HID device of a supported kind. Owns its hid_device; lives on the
 // main thread, where the manager hands it every report the reader collected.
@@ -46,9 +47,14 @@ protected:
     // Writes one 64-byte command report; repeats it every 600 ms until any
     // answer arrives when a reply is expected or the write failed.
     virtual void sendReport(const uint8_t* data, bool expectReply);
-
-    // The message for a device that speaks another protocol version.
-    static QString versionMismatchMessage(int reported, int expected);
+    // sendReport for the helpers a device owns.
+    std::function<void(const uint8_t*, bool)> reportSender()
+    {
+        return [this](const uint8_t* data, bool expectReply) { sendReport(data, expectReply); };
+    }
+    // Every kind restores its factory defaults with the same command, in its
+    // own protocol version.
+    void sendFactoryDefaults(uint8_t version);
 
     uint8_t lastRequest[OrvUsbReport::Size] = {};
     QTimer retryTimer;

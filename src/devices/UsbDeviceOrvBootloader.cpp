@@ -4,6 +4,7 @@
 #include "profiles/crc32Words.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QtEndian>
 
 #include <cstring>
@@ -60,7 +61,7 @@ void UsbDeviceOrvBootloader::exitBootloader()
 
 void UsbDeviceOrvBootloader::resetToFactoryDefaults()
 {
-    sendCommand(UsbCommand::Reset, 5, 1, false);
+    sendFactoryDefaults(ProtocolVersion);
 }
 
 void UsbDeviceOrvBootloader::loadSettings()
@@ -83,8 +84,12 @@ void UsbDeviceOrvBootloader::updateFirmware(QByteArray newFirmwareBytes)
     }
     firmware = padToChunks(std::move(newFirmwareBytes));
     updating = true;
+    // A receiver may show a dialog, and an unplug while it is open deletes
+    // this object.
+    QPointer<UsbDevice> self(this);
     emit onFirmwareUpdateStarted(chunkCount());
-    sendChunk(0);
+    if (self)
+        sendChunk(0);
 }
 
 void UsbDeviceOrvBootloader::sendChunk(int index)
@@ -94,10 +99,12 @@ void UsbDeviceOrvBootloader::sendChunk(int index)
     if (last)
         updating = false;
     const unsigned step = ++transferStep;
-    // A modal progress dialog runs the event loop from here, and a report
-    // handled there may already have sent this chunk or a later one.
+    // A modal progress dialog runs the event loop from here: an unplug there
+    // deletes this object, and a report handled there may already have sent
+    // this chunk or a later one.
+    QPointer<UsbDevice> self(this);
     emit onFirmwareUpdateProgress(index, chunks);
-    if (step != transferStep)
+    if (!self || step != transferStep)
         return;
 
     uint8_t command[OrvUsbReport::Size];
@@ -115,14 +122,13 @@ bool UsbDeviceOrvBootloader::namesChunkOfUpdate(const OrvUsbReport& report) cons
 
 void UsbDeviceOrvBootloader::handleReport(OrvUsbReport* report, uint64_t readTimeMicros)
 {
+    UsbDevice::handleReport(report, readTimeMicros);
     const auto code = static_cast<UsbCommand>(report->data[1]);
-    // An echo that names no chunk of the running update answers nothing we
-    // sent: following it would read past the image. It does not count as an
-    // answer either, so whatever is outstanding keeps being resent.
+    // An echo that names no chunk of the running update is not followed:
+    // that would read past the image.
     if (code == UsbCommand::FirmwareChunk && !namesChunkOfUpdate(*report))
         return;
 
-    UsbDevice::handleReport(report, readTimeMicros);
     switch (code) {
     case UsbCommand::FirmwareChunk:
         handleChunkEcho(*report);

@@ -5,6 +5,7 @@
 #include "OrvUsbPedalsProfileV2.h"
 #include "PedalsCalibration.h"
 #include "PedalsCalibrationState.h"
+#include "ProfileListStepper.h"
 #include "UsbDevice.h"
 
 #include <QTimer>
@@ -18,16 +19,19 @@ class UsbDeviceOrvPedals : public UsbDevice
 public:
     static constexpr uint8_t ProtocolVersion = 4;
     static constexpr int MaxProfiles = 40;
-    static constexpr int UpdateDelayMs = 250;
+    static constexpr int UpdateDelayMs = ProfileListStepper::UpdateDelayMs;
     static constexpr int CalibrationRetryIntervalMs = 1000;
 
     UsbDeviceOrvPedals(QString path, hid_device* device);
 
     void handleReport(OrvUsbReport* report, uint64_t readTimeMicros) override;
 
-    void addProfile();
-    void removeCurrentProfile();
-    void replaceCurrentProfile(const OrvUsbPedalsProfileV2& profile);
+    void addProfile() { list.addProfile(profiles); }
+    void removeCurrentProfile() { list.removeCurrentProfile(profiles); }
+    void replaceCurrentProfile(const OrvUsbPedalsProfileV2& profile)
+    {
+        list.replaceCurrentProfile(profiles, profile);
+    }
 
     // The settings block: count, current index, calibration, device
     // information and the list, back to back.
@@ -54,17 +58,14 @@ public slots:
     void saveCalibration();
     void startCalibration();
     void stopCalibration();
-    void loadSettings();
-    void saveSettings();
-    void updateSettings();
-    void resetToFactoryDefaults();
-
-private slots:
-    void sendUpdateBegin();
+    void loadSettings() { list.beginRead(); }
+    void saveSettings() { list.beginSave(); }
+    void updateSettings() { list.scheduleUpdate(settingsLoaded); }
+    void resetToFactoryDefaults() { sendFactoryDefaults(ProtocolVersion); }
 
 private:
+    void handleResponse(uint8_t* report);
     void handleReadSettingsAnswer(const uint8_t* report);
-    int answeredIndex(const uint8_t* report) const;
-    void sendProfileCommand(UsbCommand code, int slot);
-    void sendListCommand(UsbCommand code, bool begin);
+
+    ProfileListStepper list;
 };

@@ -2,8 +2,6 @@
 
 #include "LittleEndian.h"
 #include "OrvCommandReport.h"
-#include "ProfileListTransfer.h"
-#include "profiles/ProfileList.h"
 
 #include <cstring>
 
@@ -15,30 +13,31 @@ constexpr ProfileListTransfer Transfer{UsbDeviceOrvWheelBase::ProtocolVersion, 4
                                        sizeof(OrvUsbWheelBaseProfileV5),
                                        UsbDeviceOrvWheelBase::MaxProfiles};
 constexpr size_t CountOffset = Transfer.countOffset;
-constexpr size_t RecordOffset = ProfileListTransfer::RecordOffset;
 
 } // namespace
 
 UsbDeviceOrvWheelBase::UsbDeviceOrvWheelBase(QString path, hid_device* device)
-    : UsbDevice(std::move(path), device)
-{
-    updateTimer.setSingleShot(true);
-    updateTimer.setInterval(UpdateDelayMs);
-    connect(&updateTimer, &QTimer::timeout, this, &UsbDeviceOrvWheelBase::sendUpdateBegin);
-}
+    : UsbDevice(std::move(path), device),
+      list(Transfer, ProfileListStepper::UpdatePolicy::RestartOnEveryEdit, profileCount,
+           currentProfileIndex, profiles, updateTimer,
+           {reportSender(), [this] { emit onSettingsLoaded(this); },
+            [this] { emit onSettingsSaved(this); }})
+{}
 
 void UsbDeviceOrvWheelBase::handleReport(OrvUsbReport* report, uint64_t readTimeMicros)
 {
     UsbDevice::handleReport(report, readTimeMicros);
     uint8_t* bytes = report->data;
-    if (bytes[0] == OrvUsbReport::JoystickUpdateId) {
+    if (bytes[0] == OrvUsbReport::JoystickUpdateId)
         emit onJoystickUpdate(this, reinterpret_cast<OrvUsbWheelBaseJoystickUpdate*>(bytes + 1),
                               readTimeMicros);
-        return;
-    }
-    if (bytes[0] != OrvUsbReport::ResponseId)
-        return;
+    else if (bytes[0] == OrvUsbReport::ResponseId && !list.handleAnswer(bytes))
+        handleResponse(bytes, readTimeMicros);
+}
 
+// A command response that is none of the list transfers' answers.
+void UsbDeviceOrvWheelBase::handleResponse(uint8_t* bytes, uint64_t readTimeMicros)
+{
     switch (int8_t(bytes[1])) {
     case int8_t(UsbCommand::DebugOutput):
         emit onDebugOutput(this, reinterpret_cast<OrvUsbWheelBaseDebugOutput*>(bytes + 3),
@@ -47,57 +46,12 @@ void UsbDeviceOrvWheelBase::handleReport(OrvUsbReport* report, uint64_t readTime
     case int8_t(UsbCommand::ReadSettings):
         handleReadSettingsAnswer(bytes);
         break;
-    case int8_t(UsbCommand::SaveSettings):
-        if (Transfer.isEndEcho(bytes))
-            emit onSettingsSaved(this); // the device's echo of save end
-        else
-            sendProfileCommand(UsbCommand::WriteProfile, 0);
-        break;
-    case int8_t(UsbCommand::ReadProfile): {
-        const int i = answeredIndex(bytes);
-        if (i < 0)
-            break;
-        storeProfile(i, bytes + RecordOffset);
-        if (i == profileCount - 1) {
-            sendListCommand(UsbCommand::ReadSettings, false);
-            emit onSettingsLoaded(this);
-        } else {
-            sendProfileCommand(UsbCommand::ReadProfile, i + 1);
-        }
-        break;
-    }
-    case int8_t(UsbCommand::WriteProfile): {
-        const int i = answeredIndex(bytes);
-        if (i < 0)
-            break;
-        if (i == profileCount - 1) {
-            sendListCommand(UsbCommand::SaveSettings, false);
-            emit onSettingsSaved(this);
-        } else {
-            sendProfileCommand(UsbCommand::WriteProfile, i + 1);
-        }
-        break;
-    }
     case int8_t(UsbCommand::CenterRim):
         handleCenterRimAnswer(bytes);
         break;
     case int8_t(UsbCommand::TestCommand):
         emit onTestCommand(this, reinterpret_cast<OrvUsbWheelBaseTestCommand*>(bytes + 3));
         break;
-    case int8_t(UsbCommand::UpdateSettings):
-        if (!Transfer.isEndEcho(bytes))
-            sendProfileCommand(UsbCommand::UpdateProfile, 0);
-        break;
-    case int8_t(UsbCommand::UpdateProfile): {
-        const int i = answeredIndex(bytes);
-        if (i < 0)
-            break;
-        if (i == profileCount - 1)
-            sendListCommand(UsbCommand::UpdateSettings, false);
-        else
-            sendProfileCommand(UsbCommand::UpdateProfile, i + 1);
-        break;
-    }
     default:
         break;
     }
@@ -106,19 +60,22 @@ void UsbDeviceOrvWheelBase::handleReport(OrvUsbReport* report, uint64_t readTime
 void UsbDeviceOrvWheelBase::handleReadSettingsAnswer(const uint8_t* bytes)
 {
     const uint8_t version = bytes[2];
-    const uint8_t count = bytes[CountOffset];
-    const uint8_t current = bytes[CountOffset + 1];
-    // A list the block cannot hold would send the read past its slots.
-    const bool listFits = Transfer.fits(count, current);
-    if (version == ProtocolVersion && !listFits)
+    const QString problem = list.settingsAnswerProblem(bytes);
+    // A list the block cannot hold is neither taken nor read; the one held
+    // before stays whole.
+    if (version == ProtocolVersion && !problem.isEmpty()) {
+        emit onSettingsLoadFailed(this, problem);
         return;
+    }
 
     protocolVersion = version;
     if (version >= 2) {
+        // Taken as reported even for another protocol version: nothing uses
+        // them as slot numbers unless the list fits its block.
         std::memcpy(&deviceInfo, bytes + OrvUsbDeviceInfo::ResponseOffset, sizeof deviceInfo);
         std::memcpy(extendedInfo, bytes + 10, sizeof extendedInfo);
-        profileCount = listFits ? count : 0;
-        currentProfileIndex = listFits ? current : 0;
+        profileCount = bytes[CountOffset];
+        currentProfileIndex = bytes[CountOffset + 1];
     } else {
         deviceInfo = {};
         std::memset(extendedInfo, 0, sizeof extendedInfo);
@@ -126,50 +83,23 @@ void UsbDeviceOrvWheelBase::handleReadSettingsAnswer(const uint8_t* bytes)
         currentProfileIndex = 0;
     }
 
-    if (version == ProtocolVersion)
-        sendProfileCommand(UsbCommand::ReadProfile, 0);
+    if (problem.isEmpty())
+        list.readProfiles();
     else
-        emit onSettingsLoadFailed(this, versionMismatchMessage(version, ProtocolVersion));
+        emit onSettingsLoadFailed(this, problem);
 }
 
 void UsbDeviceOrvWheelBase::handleCenterRimAnswer(const uint8_t* bytes)
 {
     if (bytes[2] >= 2) {
-        const int i = answeredIndex(bytes);
+        const int i = list.answeredSlot(bytes);
         if (i < 0)
             return;
-        storeProfile(i, bytes + RecordOffset);
-    } else {
-        const uint8_t count = bytes[CountOffset];
-        const uint8_t current = bytes[CountOffset + 1];
-        if (!Transfer.fits(count, current))
-            return;
-        profileCount = count;
-        currentProfileIndex = current;
+        list.storeProfile(i, bytes + ProfileListTransfer::RecordOffset);
+    } else if (!list.adoptCountAndIndex(bytes)) {
+        return;
     }
     emit onSettingsLoaded(this);
-}
-
-int UsbDeviceOrvWheelBase::answeredIndex(const uint8_t* bytes) const
-{
-    return Transfer.answeredIndex(bytes, profileCount);
-}
-
-void UsbDeviceOrvWheelBase::storeProfile(int slot, const uint8_t* record)
-{
-    std::memcpy(&profiles[slot], record, sizeof(OrvUsbWheelBaseProfileV5));
-    // A name must end inside its 16 bytes, whatever the device sent.
-    profiles[slot].name[sizeof profiles[slot].name - 1] = '\0';
-}
-
-void UsbDeviceOrvWheelBase::sendProfileCommand(UsbCommand code, int slot)
-{
-    sendReport(Transfer.profileCommand(code, slot, &profiles[slot]).data(), true);
-}
-
-void UsbDeviceOrvWheelBase::sendListCommand(UsbCommand code, bool begin)
-{
-    sendReport(Transfer.listCommand(code, begin, profileCount, currentProfileIndex).data(), begin);
 }
 
 void UsbDeviceOrvWheelBase::enterBootloader()
@@ -178,40 +108,13 @@ void UsbDeviceOrvWheelBase::enterBootloader()
     sendReport(command.data(), false);
 }
 
-void UsbDeviceOrvWheelBase::loadSettings()
-{
-    sendListCommand(UsbCommand::ReadSettings, true);
-}
-
-void UsbDeviceOrvWheelBase::saveSettings()
-{
-    sendListCommand(UsbCommand::SaveSettings, true);
-}
-
-void UsbDeviceOrvWheelBase::updateSettings()
-{
-    // Restarted on every edit: one update goes out after the last of a burst.
-    if (settingsLoaded)
-        updateTimer.start();
-}
-
-void UsbDeviceOrvWheelBase::sendUpdateBegin()
-{
-    sendListCommand(UsbCommand::UpdateSettings, true);
-}
-
-void UsbDeviceOrvWheelBase::resetToFactoryDefaults()
-{
-    OrvCommandReport command(UsbCommand::Reset, ProtocolVersion);
-    command[5] = 1;
-    sendReport(command.data(), false);
-}
-
 void UsbDeviceOrvWheelBase::centerRim()
 {
     if (currentProfileIndex >= MaxProfiles)
         return;
-    sendProfileCommand(UsbCommand::CenterRim, currentProfileIndex);
+    sendReport(
+        Transfer.profileCommand(UsbCommand::CenterRim, 0, &profiles[currentProfileIndex]).data(),
+        true);
 }
 
 void UsbDeviceOrvWheelBase::sendTestForceCommand(float constantForce)
@@ -229,26 +132,4 @@ void UsbDeviceOrvWheelBase::sendTestBrakeResistorCommand(bool enabled)
     OrvCommandReport command(UsbCommand::TestCommand, ProtocolVersion);
     command[3] = enabled ? 1 : 2;
     sendReport(command.data(), false);
-}
-
-void UsbDeviceOrvWheelBase::addProfile()
-{
-    if (ProfileList<OrvUsbWheelBaseProfileV5>(profileCount, currentProfileIndex, profiles,
-                                              MaxProfiles)
-            .addProfile())
-        emit onSettingsLoaded(this);
-}
-
-void UsbDeviceOrvWheelBase::removeCurrentProfile()
-{
-    if (ProfileList<OrvUsbWheelBaseProfileV5>(profileCount, currentProfileIndex, profiles,
-                                              MaxProfiles)
-            .removeCurrentProfile())
-        emit onSettingsLoaded(this);
-}
-
-void UsbDeviceOrvWheelBase::replaceCurrentProfile(const OrvUsbWheelBaseProfileV5& profile)
-{
-    ProfileList<OrvUsbWheelBaseProfileV5>(profileCount, currentProfileIndex, profiles, MaxProfiles)
-        .replaceCurrentProfile(profile);
 }

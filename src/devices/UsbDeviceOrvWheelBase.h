@@ -5,6 +5,7 @@
 #include "OrvUsbWheelBaseJoystickUpdate.h"
 #include "OrvUsbWheelBaseProfileV5.h"
 #include "OrvUsbWheelBaseTestCommand.h"
+#include "ProfileListStepper.h"
 #include "UsbDevice.h"
 
 #include <QTimer>
@@ -19,7 +20,7 @@ class UsbDeviceOrvWheelBase : public UsbDevice
 public:
     static constexpr uint8_t ProtocolVersion = 6;
     static constexpr int MaxProfiles = 100;
-    static constexpr int UpdateDelayMs = 250;
+    static constexpr int UpdateDelayMs = ProfileListStepper::UpdateDelayMs;
 
     UsbDeviceOrvWheelBase(QString path, hid_device* device);
 
@@ -27,9 +28,12 @@ public:
 
     // List operations; add and remove announce the new list through
     // onSettingsLoaded, replace announces nothing.
-    void addProfile();
-    void removeCurrentProfile();
-    void replaceCurrentProfile(const OrvUsbWheelBaseProfileV5& profile);
+    void addProfile() { list.addProfile(profiles); }
+    void removeCurrentProfile() { list.removeCurrentProfile(profiles); }
+    void replaceCurrentProfile(const OrvUsbWheelBaseProfileV5& profile)
+    {
+        list.replaceCurrentProfile(profiles, profile);
+    }
 
     uint32_t protocolVersion = 0;
     OrvUsbDeviceInfo deviceInfo = {};
@@ -53,23 +57,18 @@ signals:
 
 public slots:
     void enterBootloader();
-    void loadSettings();
-    void saveSettings();
-    void updateSettings();
-    void resetToFactoryDefaults();
+    void loadSettings() { list.beginRead(); }
+    void saveSettings() { list.beginSave(); }
+    void updateSettings() { list.scheduleUpdate(settingsLoaded); }
+    void resetToFactoryDefaults() { sendFactoryDefaults(ProtocolVersion); }
     void centerRim();
     void sendTestForceCommand(float constantForce);
     void sendTestBrakeResistorCommand(bool enabled);
 
-private slots:
-    void sendUpdateBegin();
-
 private:
+    void handleResponse(uint8_t* report, uint64_t readTimeMicros);
     void handleReadSettingsAnswer(const uint8_t* report);
     void handleCenterRimAnswer(const uint8_t* report);
-    // The record index of an answer, or -1 when it names no slot of the list.
-    int answeredIndex(const uint8_t* report) const;
-    void storeProfile(int slot, const uint8_t* record);
-    void sendProfileCommand(UsbCommand code, int slot);
-    void sendListCommand(UsbCommand code, bool begin);
+
+    ProfileListStepper list;
 };

@@ -41,7 +41,8 @@ public:
     // On success the whole record is overwritten; on failure it is untouched.
     QString loadFromFile(const QString& fileName, Profile& profile);
     // Replaces the file only once the whole image is written, so a failed
-    // save leaves an existing file as it was.
+    // save leaves an existing file as it was; only where no new file may be
+    // made beside it is the file written in place.
     QString saveToFile(const QString& fileName, const Profile& profile);
 
 protected:
@@ -97,6 +98,8 @@ QString ProfilesManager<Profile, Version>::saveToFile(const QString& fileName,
     if (fileName.isEmpty())
         return message(FileNameEmpty);
     QSaveFile file(fileName);
+    // A writable file in a folder closed to new files is still saved.
+    file.setDirectWriteFallback(true);
     // Unbuffered: a buffered write only meets the disk inside commit(), and
     // QSaveFile may then rename a short file over the old one regardless.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
@@ -110,7 +113,8 @@ QString ProfilesManager<Profile, Version>::saveToFile(const QString& fileName,
     image[HeaderSize + offsetof(Profile, name) + sizeof profile.name - 1] = 0;
     qToLittleEndian<quint32>(crc32Words(image, ChecksumOffset), image + ChecksumOffset);
 
-    // Not committed, the temporary file is dropped and the old file stays.
+    // Not committed, the temporary file is dropped and the old file stays
+    // (written in place, it is as far as the write got).
     if (file.write(reinterpret_cast<const char*>(image), FileSize) != FileSize || !file.commit())
         return message(CantWriteAll);
     return QString();

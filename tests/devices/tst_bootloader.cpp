@@ -157,7 +157,7 @@ private slots:
         QTest::newRow("after completion") << 10 << 0x65 << 63 << 9 << false;
     }
     // A damaged echo ends the update for good. An intact one naming no chunk
-    // of the update answers nothing, so the outstanding chunk keeps being resent.
+    // of the update is not followed, yet stops the resend as any answer does.
     void echoNotMovingOn()
     {
         QFETCH(int, echoed);
@@ -173,7 +173,7 @@ private slots:
         echo.data()[flipped] ^= 0x10;
         device->echo(echo, reportId);
         QCOMPARE(device->sent.size(), sent);
-        QCOMPARE(device->retrying(), !fails && echoed < 10);
+        QVERIFY(!device->retrying());
         QCOMPARE(failed->count(), int(fails));
         if (!fails)
             return;

@@ -10,154 +10,144 @@ class TestCalibrationState : public QObject
     Q_OBJECT
 
 private slots:
-    void stepsVisited_data();
-    void stepsVisited();
-    void previousStep_data();
-    void previousStep();
-    void releasedReadingMustMove_data();
-    void releasedReadingMustMove();
-    void channels_data();
-    void channels();
-    void stepTexts();
+    void stepsVisited_data()
+    {
+        QTest::addColumn<int>("pedalCount");
+        QTest::addColumn<QList<int>>("steps");
+        QTest::newRow("3") << 3 << QList<int>{0, 1, 2, 3, 4, 5, 6, 7};
+        QTest::newRow("2: clutch skipped") << 2 << QList<int>{0, 1, 2, 3, 4, 7};
+        QTest::newRow("1: throttle only") << 1 << QList<int>{0, 1, 2, 7};
+        QTest::newRow("0") << 0 << QList<int>{0, 7};
+    }
+
+    void stepsVisited()
+    {
+        QFETCH(int, pedalCount);
+        QFETCH(QList<int>, steps);
+        PedalsCalibrationState state;
+        state.pedalCount = uint32_t(pedalCount);
+        QList<int> visited{state.step};
+        while (state.step != PedalsCalibrationState::SaveStep)
+            visited << state.nextStep();
+        QCOMPARE(visited, steps);
+    }
+
+    void previousStep_data()
+    {
+        QTest::addColumn<int>("pedalCount");
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::newRow("3 from save") << 3 << 7 << 6;
+        QTest::newRow("2 from save skips the clutch") << 2 << 7 << 4;
+        QTest::newRow("1 from save") << 1 << 7 << 2;
+        QTest::newRow("0 from save") << 0 << 7 << 0;
+        QTest::newRow("3 from 1") << 3 << 1 << 0;
+    }
+
+    void previousStep()
+    {
+        QFETCH(int, pedalCount);
+        QFETCH(int, from);
+        QFETCH(int, to);
+        PedalsCalibrationState state;
+        state.pedalCount = uint32_t(pedalCount);
+        state.step = from;
+        QCOMPARE(state.previousStep(), to);
+        QCOMPARE(state.step, to);
+    }
+
+    void releasedReadingMustMove_data()
+    {
+        QTest::addColumn<int>("step");
+        QTest::addColumn<uint>("pressed");
+        QTest::addColumn<uint>("released");
+        QTest::addColumn<bool>("accepted");
+
+        QTest::newRow("throttle 4999 apart") << 2 << 8400000u << 8404999u << false;
+        QTest::newRow("throttle 5000 apart") << 2 << 8400000u << 8405000u << true;
+        QTest::newRow("brake 5000 below") << 4 << 8400000u << 8395000u << true;
+        QTest::newRow("clutch same") << 6 << 7u << 7u << false;
+        // Taken as a signed 32-bit difference: far apart in unsigned terms,
+        // close across the wrap.
+        QTest::newRow("across the wrap") << 2 << 0xFFFFFFFEu << 2u << false;
+        QTest::newRow("the widest difference") << 2 << 0x80000000u << 0u << true;
+    }
+
+    void releasedReadingMustMove()
+    {
+        QFETCH(int, step);
+        QFETCH(uint, pressed);
+        QFETCH(uint, released);
+        QFETCH(bool, accepted);
+        PedalsCalibrationState state;
+        state.step = step - 1;
+        QVERIFY(state.recordRawValue(pressed));
+        state.step = step;
+        const PedalsCalibration before = state.working;
+        QCOMPARE(state.recordRawValue(released), accepted);
+        const uint32_t neutral = step == 2   ? state.working.throttleNeutral
+                                 : step == 4 ? state.working.brakeNeutral
+                                             : state.working.clutchNeutral;
+        QCOMPARE(neutral, accepted ? released
+                                   : (step == 2   ? before.throttleNeutral
+                                      : step == 4 ? before.brakeNeutral
+                                                  : before.clutchNeutral));
+    }
+
+    void channels_data()
+    {
+        QTest::addColumn<int>("throttle");
+        QTest::addColumn<int>("brake");
+        QTest::addColumn<int>("step");
+        QTest::addColumn<int>("channel");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<int>("stored");
+
+        QTest::newRow("free channel") << 255 << 255 << 1 << 1 << true << 1;
+        QTest::newRow("brake on the throttle's channel") << 1 << 255 << 3 << 1 << false << 255;
+        QTest::newRow("clutch on the brake's channel") << 0 << 2 << 5 << 2 << false << 255;
+        QTest::newRow("no pedal moved, another unassigned") << 1 << 255 << 5 << 255 << true << 255;
+        QTest::newRow("no pedal moved at the first step") << 255 << 255 << 1 << 255 << true << 255;
+        QTest::newRow("released step keeps the pressing step's pedal")
+            << 255 << 0 << 2 << 2 << true << 2;
+    }
+
+    void channels()
+    {
+        QFETCH(int, throttle);
+        QFETCH(int, brake);
+        QFETCH(int, step);
+        QFETCH(int, channel);
+        QFETCH(bool, accepted);
+        QFETCH(int, stored);
+        PedalsCalibrationState state;
+        state.working.throttleChannel = uint8_t(throttle);
+        state.working.brakeChannel = uint8_t(brake);
+        state.working.clutchChannel = 255;
+        state.step = step;
+        QCOMPARE(state.assignChannel(uint8_t(channel)), accepted);
+        const uint8_t* pedal = step <= 2   ? &state.working.throttleChannel
+                               : step <= 4 ? &state.working.brakeChannel
+                                           : &state.working.clutchChannel;
+        QCOMPARE(int(*pedal), stored);
+    }
+
+    void stepTexts()
+    {
+        PedalsCalibrationState state;
+        state.step = 0;
+        QCOMPARE(state.stepText(), QString("Release all pedals and press Next Step."));
+        state.step = 3;
+        QCOMPARE(state.stepText(),
+                 QString("Press the Brake pedal with desired max force and press Next Step."));
+        state.step = 7;
+        QCOMPARE(state.stepText(), QString("Press save to store the new calibration settings."));
+        state.step = 8;
+        QCOMPARE(state.stepText(), QString("Wrong value!"));
+        state.step = -1;
+        QCOMPARE(state.stepText(), QString("Wrong value!"));
+    }
 };
-
-void TestCalibrationState::stepsVisited_data()
-{
-    QTest::addColumn<int>("pedalCount");
-    QTest::addColumn<QList<int>>("steps");
-    QTest::newRow("3") << 3 << QList<int>{0, 1, 2, 3, 4, 5, 6, 7};
-    QTest::newRow("2: clutch skipped") << 2 << QList<int>{0, 1, 2, 3, 4, 7};
-    QTest::newRow("1: throttle only") << 1 << QList<int>{0, 1, 2, 7};
-    QTest::newRow("0") << 0 << QList<int>{0, 7};
-}
-
-void TestCalibrationState::stepsVisited()
-{
-    QFETCH(int, pedalCount);
-    QFETCH(QList<int>, steps);
-    PedalsCalibrationState state;
-    state.pedalCount = uint32_t(pedalCount);
-    QList<int> visited{state.step};
-    while (state.step != PedalsCalibrationState::SaveStep)
-        visited << state.nextStep();
-    QCOMPARE(visited, steps);
-}
-
-void TestCalibrationState::previousStep_data()
-{
-    QTest::addColumn<int>("pedalCount");
-    QTest::addColumn<int>("from");
-    QTest::addColumn<int>("to");
-    QTest::newRow("3 from save") << 3 << 7 << 6;
-    QTest::newRow("2 from save skips the clutch") << 2 << 7 << 4;
-    QTest::newRow("1 from save") << 1 << 7 << 2;
-    QTest::newRow("0 from save") << 0 << 7 << 0;
-    QTest::newRow("3 from 1") << 3 << 1 << 0;
-}
-
-void TestCalibrationState::previousStep()
-{
-    QFETCH(int, pedalCount);
-    QFETCH(int, from);
-    QFETCH(int, to);
-    PedalsCalibrationState state;
-    state.pedalCount = uint32_t(pedalCount);
-    state.step = from;
-    QCOMPARE(state.previousStep(), to);
-    QCOMPARE(state.step, to);
-}
-
-void TestCalibrationState::releasedReadingMustMove_data()
-{
-    QTest::addColumn<int>("step");
-    QTest::addColumn<uint>("pressed");
-    QTest::addColumn<uint>("released");
-    QTest::addColumn<bool>("accepted");
-
-    QTest::newRow("throttle 4999 apart") << 2 << 8400000u << 8404999u << false;
-    QTest::newRow("throttle 5000 apart") << 2 << 8400000u << 8405000u << true;
-    QTest::newRow("brake 5000 below") << 4 << 8400000u << 8395000u << true;
-    QTest::newRow("clutch same") << 6 << 7u << 7u << false;
-    // Taken as a signed 32-bit difference: far apart in unsigned terms,
-    // close across the wrap.
-    QTest::newRow("across the wrap") << 2 << 0xFFFFFFFEu << 2u << false;
-    QTest::newRow("the widest difference") << 2 << 0x80000000u << 0u << true;
-}
-
-void TestCalibrationState::releasedReadingMustMove()
-{
-    QFETCH(int, step);
-    QFETCH(uint, pressed);
-    QFETCH(uint, released);
-    QFETCH(bool, accepted);
-    PedalsCalibrationState state;
-    state.step = step - 1;
-    QVERIFY(state.recordRawValue(pressed));
-    state.step = step;
-    const PedalsCalibration before = state.working;
-    QCOMPARE(state.recordRawValue(released), accepted);
-    const uint32_t neutral = step == 2   ? state.working.throttleNeutral
-                             : step == 4 ? state.working.brakeNeutral
-                                         : state.working.clutchNeutral;
-    QCOMPARE(neutral, accepted ? released
-                               : (step == 2   ? before.throttleNeutral
-                                  : step == 4 ? before.brakeNeutral
-                                              : before.clutchNeutral));
-}
-
-void TestCalibrationState::channels_data()
-{
-    QTest::addColumn<int>("throttle");
-    QTest::addColumn<int>("brake");
-    QTest::addColumn<int>("step");
-    QTest::addColumn<int>("channel");
-    QTest::addColumn<bool>("accepted");
-    QTest::addColumn<int>("stored");
-
-    QTest::newRow("free channel") << 255 << 255 << 1 << 1 << true << 1;
-    QTest::newRow("brake on the throttle's channel") << 1 << 255 << 3 << 1 << false << 255;
-    QTest::newRow("clutch on the brake's channel") << 0 << 2 << 5 << 2 << false << 255;
-    QTest::newRow("no pedal moved, another unassigned") << 1 << 255 << 5 << 255 << true << 255;
-    QTest::newRow("no pedal moved at the first step") << 255 << 255 << 1 << 255 << true << 255;
-    QTest::newRow("released step keeps the pressing step's pedal")
-        << 255 << 0 << 2 << 2 << true << 2;
-}
-
-void TestCalibrationState::channels()
-{
-    QFETCH(int, throttle);
-    QFETCH(int, brake);
-    QFETCH(int, step);
-    QFETCH(int, channel);
-    QFETCH(bool, accepted);
-    QFETCH(int, stored);
-    PedalsCalibrationState state;
-    state.working.throttleChannel = uint8_t(throttle);
-    state.working.brakeChannel = uint8_t(brake);
-    state.working.clutchChannel = 255;
-    state.step = step;
-    QCOMPARE(state.assignChannel(uint8_t(channel)), accepted);
-    const uint8_t* pedal = step <= 2   ? &state.working.throttleChannel
-                           : step <= 4 ? &state.working.brakeChannel
-                                       : &state.working.clutchChannel;
-    QCOMPARE(int(*pedal), stored);
-}
-
-void TestCalibrationState::stepTexts()
-{
-    PedalsCalibrationState state;
-    state.step = 0;
-    QCOMPARE(state.stepText(), QString("Release all pedals and press Next Step."));
-    state.step = 3;
-    QCOMPARE(state.stepText(),
-             QString("Press the Brake pedal with desired max force and press Next Step."));
-    state.step = 7;
-    QCOMPARE(state.stepText(), QString("Press save to store the new calibration settings."));
-    state.step = 8;
-    QCOMPARE(state.stepText(), QString("Wrong value!"));
-    state.step = -1;
-    QCOMPARE(state.stepText(), QString("Wrong value!"));
-}
 
 QTEST_GUILESS_MAIN(TestCalibrationState)
 #include "tst_calibrationstate.moc"

@@ -6,7 +6,6 @@
 #include "support/FakeDevice.h"
 #include "support/TestBus.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 
 #include <memory>
@@ -14,7 +13,7 @@
 
 namespace {
 
-using Report = std::vector<uint8_t>;
+using Report = FakeDevice::Report;
 
 class ProbeDevice : public UsbDevice
 {
@@ -24,10 +23,7 @@ public:
     bool retrying() const { return retryTimer.isActive(); }
 };
 
-Report command(uint8_t code)
-{
-    return FakeDevice::command(code, 6);
-}
+const Report Read = FakeDevice::command(3, 6);
 
 } // namespace
 
@@ -35,139 +31,97 @@ class TestUsbDevice : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-
-    void stringsAtConstruction();
-    void emptyStringsStillMakeADevice();
-    void silentDeviceGetsTheCommandEvery600ms();
-    void whatStopsTheResend_data();
-    void whatStopsTheResend();
-    void laterCommandReplacesTheResentOne();
-    void oneShotCommandIsNotRepeated();
-    void failedWriteIsResent();
-
-private:
     TestBus bus;
     std::unique_ptr<FakeDevice> fake;
     std::unique_ptr<ProbeDevice> device;
-};
 
-void TestUsbDevice::initTestCase()
-{
-    QVERIFY(bus.isValid());
-    bus.useAsBackend();
-    QCOMPARE(hid_init(), 0);
-}
-
-void TestUsbDevice::init()
-{
-    fake = std::make_unique<FakeDevice>(bus.stdPath(), "wheel",
-                                        orvsim::SimWheelBase::defaultInfo("SERIAL-7"));
-    QVERIFY(fake->plug());
-    hid_device* handle = fake->open();
-    QVERIFY(handle);
-    device = std::make_unique<ProbeDevice>(fake->path(), handle);
-    fake->clear();
-}
-
-void TestUsbDevice::cleanup()
-{
-    device.reset();
-    fake.reset();
-}
-
-void TestUsbDevice::stringsAtConstruction()
-{
-    QCOMPARE(device->getProductName(), QString("ORV Torvane Pro Wheel Base"));
-    QCOMPARE(device->getSerialNumber(), QString("SERIAL-7"));
-    QCOMPARE(device->getPath(), fake->path());
-}
-
-void TestUsbDevice::emptyStringsStillMakeADevice()
-{
-    orvsim::VhidEndpoint bare(bus.stdPath(), "bare", testDeviceInfo(0xA355, ""));
-    QVERIFY(bare.plug());
-    hid_device* handle = hid_open_path(bare.sockPath().c_str());
-    QVERIFY(handle);
-    ProbeDevice d(QString::fromStdString(bare.sockPath()), handle);
-    QVERIFY(d.getProductName().isEmpty());
-}
-
-void TestUsbDevice::silentDeviceGetsTheCommandEvery600ms()
-{
-    const Report read = command(3);
-    device->sendReport(read.data(), true);
-    QVERIFY(waitUntil([&] { return fake->count() >= 4; }, 3000));
-    for (size_t i = 0; i < 4; ++i)
-        QCOMPARE(fake->at(i), read);
-    // Resends about 600 ms apart (wide windows: timers are real).
-    for (size_t i = 1; i < 4; ++i) {
-        const qint64 gap = fake->timeAt(i) - fake->timeAt(i - 1);
-        QVERIFY2(gap >= 550 && gap < 1200, qPrintable(QString::number(gap)));
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(bus.isValid());
+        bus.useAsBackend();
+        QCOMPARE(hid_init(), 0);
     }
-}
+    void init()
+    {
+        fake = std::make_unique<FakeDevice>(bus.stdPath(), "wheel",
+                                            orvsim::SimWheelBase::defaultInfo("SERIAL-7"));
+        QVERIFY(fake->plug());
+        device = std::make_unique<ProbeDevice>(fake->path(), fake->open());
+        fake->clear();
+    }
+    void cleanup()
+    {
+        device.reset();
+        fake.reset();
+    }
 
-void TestUsbDevice::whatStopsTheResend_data()
-{
-    QTest::addColumn<int>("reportId");
-    QTest::addColumn<int>("code");
-    QTest::addColumn<bool>("stops");
+    void strings()
+    {
+        QCOMPARE(device->getProductName(), QString("ORV Torvane Pro Wheel Base"));
+        QCOMPARE(device->getSerialNumber(), QString("SERIAL-7"));
+        QCOMPARE(device->getPath(), fake->path());
+        orvsim::VhidEndpoint bare(bus.stdPath(), "bare", testDeviceInfo(0xA355, ""));
+        QVERIFY(bare.plug());
+        ProbeDevice d(QString::fromStdString(bare.sockPath()),
+                      hid_open_path(bare.sockPath().c_str()));
+        QVERIFY(d.getProductName().isEmpty()); // and still a device
+    }
 
-    QTest::newRow("joystick update") << 0x01 << 3 << false;
-    QTest::newRow("the answer") << 0x65 << 3 << true;
-    QTest::newRow("an answer to another command") << 0x65 << 9 << true;
-    QTest::newRow("an unknown report") << 0x42 << 0 << true;
-}
+    // Each round's clock starts before the send, so no resend may show
+    // sooner than 600 ms on it (a coarse timer often comes a few ms early).
+    void silentDeviceGetsTheCommandEvery600ms()
+    {
+        for (size_t round = 1; round <= 6; ++round) {
+            fake->clear();
+            device->sendReport(Read.data(), true);
+            QVERIFY(fake->waitFor(round == 6 ? 3 : 2, 2000));
+            QCOMPARE(fake->received(), std::vector<Report>(fake->count(), Read));
+            const qint64 resent = fake->timeAt(1);
+            QVERIFY2(resent >= 600 && resent < 1200, qPrintable(QString::number(resent)));
+        }
+    }
 
-void TestUsbDevice::whatStopsTheResend()
-{
-    QFETCH(int, reportId);
-    QFETCH(int, code);
-    QFETCH(bool, stops);
-    const Report read = command(3);
-    device->sendReport(read.data(), true);
-    Report answer = FakeDevice::response(uint8_t(code), 6);
-    answer[0] = uint8_t(reportId);
-    FakeDevice::deliver(device.get(), answer);
-    QCOMPARE(device->retrying(), !stops);
-    QTest::qWait(800);
-    QCOMPARE(fake->count(), stops ? size_t(1) : size_t(2));
-}
+    void whatKeepsTheResend_data()
+    {
+        QTest::addColumn<bool>("expectReply");
+        QTest::addColumn<bool>("writeFails");
+        QTest::addColumn<int>("reportId"); // of the answer, 0 for none
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("resending");
+        QTest::newRow("joystick update") << true << false << 0x01 << 3 << true;
+        QTest::newRow("the answer") << true << false << 0x65 << 3 << false;
+        QTest::newRow("an answer to another command") << true << false << 0x65 << 9 << false;
+        QTest::newRow("an unknown report") << true << false << 0x42 << 0 << false;
+        QTest::newRow("no reply expected") << false << false << 0 << 0 << false;
+        QTest::newRow("no reply expected, write failed") << false << true << 0 << 0 << true;
+    }
+    void whatKeepsTheResend()
+    {
+        QFETCH(bool, expectReply);
+        QFETCH(bool, writeFails);
+        QFETCH(int, reportId);
+        QFETCH(int, code);
+        QFETCH(bool, resending);
+        if (writeFails)
+            fake->unplug();
+        device->sendReport(Read.data(), expectReply);
+        Report answer = FakeDevice::response(uint8_t(code), 6);
+        answer[0] = uint8_t(reportId);
+        if (reportId)
+            FakeDevice::deliver(device.get(), answer);
+        QCOMPARE(device->retrying(), resending);
+    }
 
-void TestUsbDevice::laterCommandReplacesTheResentOne()
-{
-    const Report first = command(3);
-    const Report second = command(5);
-    device->sendReport(first.data(), true);
-    device->sendReport(second.data(), true);
-    QVERIFY(waitUntil([&] { return fake->count() >= 3; }, 2000));
-    QCOMPARE(fake->at(0), first);
-    QCOMPARE(fake->at(1), second);
-    QCOMPARE(fake->at(2), second);
-}
-
-void TestUsbDevice::oneShotCommandIsNotRepeated()
-{
-    const Report end = command(4);
-    device->sendReport(end.data(), false);
-    QVERIFY(!device->retrying());
-    QTest::qWait(800);
-    QCOMPARE(fake->count(), size_t(1));
-}
-
-void TestUsbDevice::failedWriteIsResent()
-{
-    fake->unplug();
-    const Report end = command(4);
-    device->sendReport(end.data(), false);
-    // Written nowhere; the resend rule takes over as if a reply were due.
-    QVERIFY(device->retrying());
-    QTest::qWait(700);
-    QVERIFY(device->retrying());
-}
+    void laterCommandReplacesTheResentOne()
+    {
+        const Report second = FakeDevice::command(5, 6);
+        device->sendReport(Read.data(), true);
+        device->sendReport(second.data(), true);
+        QVERIFY(fake->waitFor(3));
+        QCOMPARE(fake->received(), std::vector<Report>({Read, second, second}));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestUsbDevice)
 #include "tst_usbdevice.moc"
