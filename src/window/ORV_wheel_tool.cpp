@@ -5,12 +5,12 @@
 
 #include "Dialogs.h"
 #include "Resources.h"
+#include "devices/ProfileDevice.h"
 #include "devices/UsbDeviceOrvBootloader.h"
 #include "devices/UsbDeviceOrvPedals.h"
 #include "devices/UsbDeviceOrvWheelBase.h"
 #include "pages/AccessNotice.h"
 #include "pages/PedalsPage.h"
-#include "pages/ProfileDevice.h"
 #include "pages/ProfileRow.h"
 #include "pages/RimView.h"
 #include "pages/WheelBasePage.h"

@@ -1,5 +1,6 @@
 #include "devices/OrvUsbPedalsProfileV2.h"
 #include "profiles/ProfileList.h"
+#include "profiles/ProfileName.h"
 
 #include <QTest>
 
@@ -117,6 +118,33 @@ private slots:
         if (afterReplace >= 0)
             std::memcpy(&expected.profiles[current], replaced.constData(), sizeof loaded);
         QCOMPARE(bytes(block), bytes(expected));
+    }
+
+    void profileNames_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::newRow("fits") << "Road" << QByteArray("Road");
+        QTest::newRow("cut at 15 bytes") << "0123456789abcdefgh" << QByteArray("0123456789abcde");
+        // Seven two-byte letters fit; the eighth would be cut in half.
+        QTest::newRow("cut before a whole character")
+            << QString::fromUtf8("ßßßßßßßßß") << QString::fromUtf8("ßßßßßßß").toUtf8();
+    }
+    void profileNames()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, stored);
+        QCOMPARE(profileNameBytes(typed), stored);
+        char name[16] = {};
+        std::memcpy(name, stored.constData(), size_t(stored.size()));
+        QCOMPARE(profileNameText(name), QString::fromUtf8(stored));
+    }
+
+    void unterminatedNameStopsAtSixteenBytes()
+    {
+        char name[16];
+        std::memset(name, 'A', sizeof name);
+        QCOMPARE(profileNameText(name), QString(16, QLatin1Char('A')));
     }
 };
 

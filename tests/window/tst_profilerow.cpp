@@ -3,8 +3,8 @@
 
 #include "PageFixture.h"
 #include "ScriptedDialogs.h"
+#include "devices/ProfileDevice.h"
 #include "devices/UsbDeviceOrvWheelBase.h"
-#include "window/pages/ProfileDevice.h"
 #include "window/pages/ProfileRow.h"
 #include "window/pages/RimView.h"
 #include "window/pages/WheelBasePage.h"

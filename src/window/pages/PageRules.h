@@ -22,12 +22,6 @@ QString fractionLabel(uint32_t value);
 // A centre offset in turns as degrees: -0.125 is "-45.00 deg".
 QString centerOffsetLabel(float turns);
 
-// Profile names hold at most 15 bytes of UTF-8; a name is cut before a
-// character that does not fit whole.
-QByteArray profileNameBytes(const QString& text);
-// A stored name: its bytes up to the first NUL (at most 16), as UTF-8.
-QString profileNameText(const char (&name)[16]);
-
 // The response curve stays non-decreasing. For point i (0 to 5) moved to
 // position, with the pedal's stored points: the position to store, or the
 // neighbour value the slider must be set back to (store is false then).

@@ -1,7 +1,7 @@
 #include "ProfileRow.h"
 
-#include "ProfileDevice.h"
 #include "ProfilePage.h"
+#include "devices/ProfileDevice.h"
 #include "devices/UsbDevice.h"
 #include "ui_ORV_wheel_tool.h"
 #include "window/Dialogs.h"

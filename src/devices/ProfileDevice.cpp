@@ -1,9 +1,9 @@
 #include "ProfileDevice.h"
 
-#include "PageRules.h"
-#include "devices/UsbDeviceOrvPedals.h"
-#include "devices/UsbDeviceOrvWheelBase.h"
+#include "UsbDeviceOrvPedals.h"
+#include "UsbDeviceOrvWheelBase.h"
 #include "profiles/PedalsProfilesManager.h"
+#include "profiles/ProfileName.h"
 #include "profiles/WheelBaseProfilesManager.h"
 
 #include <cstring>
@@ -28,7 +28,7 @@ public:
     }
     QString profileName(int slot) const override
     {
-        return inList(slot) ? pagerules::profileNameText(d->profiles[slot].name) : QString();
+        return inList(slot) ? profileNameText(d->profiles[slot].name) : QString();
     }
     int profileIndexField(int slot) const override
     {
@@ -40,7 +40,7 @@ public:
         if (!inList(slot))
             return;
         char* name = d->profiles[slot].name;
-        const QByteArray bytes = pagerules::profileNameBytes(text);
+        const QByteArray bytes = profileNameBytes(text);
         std::memset(name, 0, 15); // the sixteenth byte stays NUL
         std::memcpy(name, bytes.constData(), size_t(bytes.size()));
     }
@@ -62,7 +62,7 @@ public:
             return error;
         d->replaceCurrentProfile(profile);
         if (name)
-            *name = pagerules::profileNameText(profile.name);
+            *name = profileNameText(profile.name);
         return QString();
     }
     QString saveCurrentProfile(const QString& fileName) const override

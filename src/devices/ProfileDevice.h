@@ -3,7 +3,7 @@
 // The profile list of a wheel base or a set of pedals, seen the same way, so
 // the window core and the profile row do not branch on the device kind.
 
-#include "devices/OrvUsbDeviceInfo.h"
+#include "OrvUsbDeviceInfo.h"
 
 #include <QString>
 
