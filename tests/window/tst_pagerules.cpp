@@ -1,5 +1,5 @@
 // The window's pure rules: rim angle, label texts, profile names, curve
-// points, log number formats and field access in packed records.
+// points, the access notice and field access in packed records.
 
 #include "window/pages/AccessNotice.h"
 #include "window/pages/FieldBinding.h"
@@ -73,31 +73,6 @@ private slots:
         const CurvePointEdit edit = clampCurvePoint(points, point, position);
         QCOMPARE(edit.store, store);
         QCOMPARE(edit.value, value);
-    }
-
-    void csvNumbers_data()
-    {
-        QTest::addColumn<double>("value");
-        QTest::addColumn<QString>("general");
-        QTest::addColumn<QString>("fixed4");
-        QTest::newRow("small") << 1e-05 << "1e-05"
-                               << "0.0000";
-        QTest::newRow("six digits") << 123456.7 << "123457"
-                                    << "123456.7000";
-        QTest::newRow("negative zero") << -0.0 << "-0"
-                                       << "-0.0000";
-        QTest::newRow("plain") << -2.5 << "-2.5"
-                               << "-2.5000";
-        QTest::newRow("large") << 1e+06 << "1e+06"
-                               << "1000000.0000";
-    }
-    void csvNumbers()
-    {
-        QFETCH(double, value);
-        QFETCH(QString, general);
-        QFETCH(QString, fixed4);
-        QCOMPARE(csvGeneral(value), general);
-        QCOMPARE(csvFixed(value, 4), fixed4);
     }
 
     void fieldsOfPackedRecords()

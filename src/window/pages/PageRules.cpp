@@ -1,6 +1,5 @@
 #include "PageRules.h"
 
-#include <charconv>
 #include <cstring>
 
 namespace pagerules {
@@ -49,24 +48,6 @@ CurvePointEdit clampCurvePoint(const uint8_t (&points)[6], int i, int position)
     if (position < points[i - 1])
         return {false, points[i - 1]};
     return {true, position};
-}
-
-QString csvGeneral(double value)
-{
-    char text[32];
-    const auto result =
-        std::to_chars(text, text + sizeof text, value, std::chars_format::general, 6);
-    return QString::fromLatin1(text, int(result.ptr - text));
-}
-
-QString csvFixed(double value, int decimals)
-{
-    char text[400];
-    const auto result =
-        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
-    if (result.ec != std::errc())
-        return QString::number(value, 'f', decimals);
-    return QString::fromLatin1(text, int(result.ptr - text));
 }
 
 } // namespace pagerules

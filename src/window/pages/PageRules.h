@@ -32,10 +32,4 @@ struct CurvePointEdit
 };
 CurvePointEdit clampCurvePoint(const uint8_t (&points)[6], int i, int position);
 
-// Numbers in log lines, in the C locale whatever the user's locale: the
-// general format with six significant digits (as printf's %g) and fixed
-// notation with a given number of decimals.
-QString csvGeneral(double value);
-QString csvFixed(double value, int decimals);
-
 } // namespace pagerules
