@@ -26,6 +26,7 @@ DESTDIR="$work/root" cmake --install "$ORV_ROOT/build-package" >/dev/null
 cat >"$work/expected" <<'LIST'
 ./usr/bin/orv-config-tool
 ./usr/bin/orv-devsim
+./usr/bin/orvctl
 ./usr/lib/udev/rules.d/70-orv-devices.rules
 ./usr/share/applications/org.orv.ConfigTool.desktop
 ./usr/share/icons/hicolor/128x128/apps/orv-config-tool.png

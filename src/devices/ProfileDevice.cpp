@@ -6,6 +6,8 @@
 #include "profiles/ProfileName.h"
 #include "profiles/WheelBaseProfilesManager.h"
 
+#include <QCoreApplication>
+
 #include <cstring>
 
 namespace {
@@ -19,7 +21,19 @@ public:
 
     UsbDevice* device() const override { return d; }
 
+    int capacity() const override { return Device::MaxProfiles; }
     int profileCount() const override { return d->profileCount; }
+    bool setProfileCount(int count) override
+    {
+        if (count < 1 || count > Device::MaxProfiles)
+            return false;
+        d->profileCount = uint8_t(count);
+        for (int slot = 0; slot < count; ++slot)
+            d->profiles[slot].index = uint8_t(slot);
+        if (d->currentProfileIndex >= count)
+            d->currentProfileIndex = uint8_t(count - 1);
+        return true;
+    }
     int currentProfileIndex() const override { return d->currentProfileIndex; }
     void setCurrentProfileIndex(int slot) override
     {
@@ -67,13 +81,39 @@ public:
     }
     QString saveCurrentProfile(const QString& fileName) const override
     {
-        const int slot = d->currentProfileIndex;
+        return saveProfile(d->currentProfileIndex, fileName);
+    }
+    QString loadProfile(int slot, const QString& fileName, QString* name) override
+    {
         if (!inList(slot))
-            return QString();
+            return noProfile(slot);
+        // The device replaces its current slot; any other is made current
+        // for the moment.
+        const uint8_t current = d->currentProfileIndex;
+        d->currentProfileIndex = uint8_t(slot);
+        const QString error = loadCurrentProfile(fileName, name);
+        d->currentProfileIndex = current;
+        return error;
+    }
+    QString saveProfile(int slot, const QString& fileName) const override
+    {
+        if (!inList(slot))
+            return noProfile(slot);
         return Manager().saveToFile(fileName, d->profiles[slot]);
+    }
+    QByteArray profileBytes(int slot) const override
+    {
+        if (!inList(slot))
+            return QByteArray();
+        return QByteArray(reinterpret_cast<const char*>(&d->profiles[slot]), sizeof(Profile));
     }
 
 private:
+    static QString noProfile(int slot)
+    {
+        return QCoreApplication::translate("ORV_wheel_tool", "There is no profile %1").arg(slot);
+    }
+
     using Profile = std::remove_reference_t<decltype(std::declval<Device>().profiles[0])>;
 
     // A count or index straight from a device is never used as a slot

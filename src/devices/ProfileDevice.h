@@ -1,10 +1,11 @@
 #pragma once
 
 // The profile list of a wheel base or a set of pedals, seen the same way, so
-// the window core and the profile row do not branch on the device kind.
+// that the window and the command line do not branch on the device kind.
 
 #include "OrvUsbDeviceInfo.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <memory>
@@ -21,7 +22,12 @@ public:
 
     virtual UsbDevice* device() const = 0;
 
+    virtual int capacity() const = 0;
     virtual int profileCount() const = 0;
+    // For a restore: between 1 and the capacity; each slot's index field
+    // becomes its position, the current index stays inside the list. False
+    // (and nothing changed) for any other count.
+    virtual bool setProfileCount(int count) = 0;
     virtual int currentProfileIndex() const = 0;
     // Ignored for a slot outside the list.
     virtual void setCurrentProfileIndex(int slot) = 0;
@@ -44,4 +50,10 @@ public:
     // A load replaces the current profile and gives its name.
     virtual QString loadCurrentProfile(const QString& fileName, QString* name) = 0;
     virtual QString saveCurrentProfile(const QString& fileName) const = 0;
+    // The same for any slot of the list: a load replaces the slot's record
+    // and keeps its index.
+    virtual QString loadProfile(int slot, const QString& fileName, QString* name) = 0;
+    virtual QString saveProfile(int slot, const QString& fileName) const = 0;
+    // The slot's record as the device holds it; empty outside the list.
+    virtual QByteArray profileBytes(int slot) const = 0;
 };

@@ -26,6 +26,9 @@ public:
     QString getPath() const { return path; }
     QString getProductName() const { return productName; }
     QString getSerialNumber() const { return serialNumber; }
+    // A command that expects an answer is out (and resent until answered);
+    // a chain of commands has ended once this is false again.
+    bool awaitingAnswer() const { return retryTimer.isActive(); }
 
     // Direct, non-blocking read of one report; only for a manager running
     // without its reader thread.
