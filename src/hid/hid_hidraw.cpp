@@ -240,6 +240,13 @@ hid_device* hidrawOpen(const std::string& sysfsRoot, const std::string& devPath)
     return new FdHidDevice(fd, FdHidDevice::Kind::Hidraw, MaxReport, 0, dev.product, dev.serial);
 }
 
+int nativeInit()
+{
+    return 0; // hidraw is part of the kernel: nothing to load
+}
+
+void nativeExit() {}
+
 hid_device_info* nativeEnumerate(unsigned short vendorId, unsigned short productId)
 {
     return hidrawEnumerate(SysfsRoot, vendorId, productId);
