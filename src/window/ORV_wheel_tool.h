@@ -14,6 +14,7 @@
 namespace Ui {
 class ORV_wheel_tool;
 }
+class GamesKeyRow;
 class PedalsPage;
 class ProfileDevice;
 class ProfileRow;
@@ -86,6 +87,7 @@ private slots:
     void on_comboBox_GenSmooth_currentIndexChanged(int index);
     void on_spinBox_SoftEndStop_valueChanged(int value);
     void on_checkBox_outputModulo_toggled(bool checked);
+    void on_pushButtonGamesCompatibilityKey_clicked(); // stays the last slot
 
 private:
     void connectDevice();
@@ -106,6 +108,7 @@ private:
     std::unique_ptr<WheelBasePage> wheelBasePage;
     std::unique_ptr<PedalsPage> pedalsPage;
     std::unique_ptr<ProfileRow> profileRow;
+    std::unique_ptr<GamesKeyRow> gamesKeyRow;
 
     // Telemetry logging.
     uint64_t lastLogTime = 0;
