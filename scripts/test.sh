@@ -19,3 +19,7 @@ echo "== Build and test with address,undefined sanitizers (build-asan/)"
 orv_build build-asan -DORV_WERROR=ON -DORV_SANITIZE=address,undefined -DORV_BUILD_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir "$ORV_ROOT/build-asan" -j2 --timeout 600
+
+echo "== Windows-only code: cross-compiled with mingw-w64, tested under Wine (build-windows/)"
+orv_install_packages mingw-w64 wine
+"$ORV_ROOT/scripts/test-windows.sh"

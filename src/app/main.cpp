@@ -1,4 +1,6 @@
+#ifdef ORV_WITH_SIMULATOR
 #include "simbackend/installSimulatorBackend.h"
+#endif
 #include "usb/UsbManager.h"
 #include "window/ORV_wheel_tool.h"
 
@@ -27,8 +29,10 @@ int probe()
 
 int main(int argc, char* argv[])
 {
+#ifdef ORV_WITH_SIMULATOR
     // ORV_HID_BACKEND=sim is the demo: the tool brings its own devices.
     installSimulatorBackend();
+#endif
     if (argc > 1 && std::strcmp(argv[1], "--has-usb-device") == 0)
         return probe();
 

@@ -136,6 +136,8 @@ int initLocked(Module& m)
     const char* env = std::getenv("ORV_HID_BACKEND");
     const std::string choice = env ? env : "";
     if (choice.empty() || choice == "native") {
+        if (orvhid::nativeInit() != 0)
+            return -1;
         m.backend = Backend::Native;
     } else if (choice.rfind("vhid:", 0) == 0 && choice.size() > 5) {
         m.backend = Backend::Bus;
@@ -159,6 +161,7 @@ void exitLocked(Module& m)
     if (m.runningSimStop)
         m.runningSimStop();
     m.runningSimStop = nullptr;
+    orvhid::nativeExit();
     m.busDir.clear();
     m.initialised = false;
 }

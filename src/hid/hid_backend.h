@@ -36,8 +36,12 @@ private:
 
 namespace orvhid {
 
-// Each system's backend sources provide these four (and hid_wait_any);
-// hid.cpp only chooses between them.
+// Each system's backend sources provide these (and hid_wait_any); hid.cpp
+// only chooses between them.
+// Loads what the system's own backend needs (hid.dll on Windows): 0, or -1
+// when it cannot; nativeExit undoes it and may run without a nativeInit.
+int nativeInit();
+void nativeExit();
 // The system's own HID devices (hidraw on Linux).
 hid_device_info* nativeEnumerate(unsigned short vendorId, unsigned short productId);
 hid_device* nativeOpen(const std::string& path);

@@ -253,6 +253,13 @@ void setHidrawForTesting(const std::string& root, HidrawOpenFunction open)
     openNode = open;
 }
 
+int nativeInit()
+{
+    return 0; // hidraw is part of the kernel: nothing to load
+}
+
+void nativeExit() {}
+
 hid_device_info* nativeEnumerate(unsigned short vendorId, unsigned short productId)
 {
     return hidrawEnumerate(nativeSysfsRoot, vendorId, productId);

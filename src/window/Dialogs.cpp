@@ -53,6 +53,13 @@ QMessageBox::StandardButton Dialogs::information(QWidget* parent, const QString&
                             QMessageBox::NoButton);
 }
 
+QMessageBox::StandardButton Dialogs::critical(QWidget* parent, const QString& title,
+                                              const QString& text)
+{
+    return current->message(QMessageBox::Critical, parent, title, text, QMessageBox::Ok,
+                            QMessageBox::NoButton);
+}
+
 QString Dialogs::getOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
                                  const QString& filter)
 {

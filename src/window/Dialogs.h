@@ -33,6 +33,8 @@ public:
             QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
     static QMessageBox::StandardButton information(QWidget* parent, const QString& title,
                                                    const QString& text);
+    static QMessageBox::StandardButton critical(QWidget* parent, const QString& title,
+                                                const QString& text);
     static QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
                                    const QString& filter);
     static QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir,

@@ -10,10 +10,12 @@
 #include "devices/UsbDeviceOrvPedals.h"
 #include "devices/UsbDeviceOrvWheelBase.h"
 #include "pages/AccessNotice.h"
+#include "pages/GamesKeyRow.h"
 #include "pages/PedalsPage.h"
 #include "pages/ProfileRow.h"
 #include "pages/RimView.h"
 #include "pages/WheelBasePage.h"
+#include "platform/Platform.h"
 #include "ui_ORV_wheel_tool.h"
 
 #include <QDateTime>
@@ -49,12 +51,7 @@ ORV_wheel_tool::ORV_wheel_tool(QWidget* parent)
     pedalsPage = std::make_unique<PedalsPage>(*ui);
     profileRow = std::make_unique<ProfileRow>(*ui, this);
     accessNotice = std::make_unique<AccessNotice>(*ui);
-#ifndef Q_OS_WIN
-    // The games compatibility key is a Windows registry value: elsewhere the
-    // row would offer something that cannot exist.
-    ui->labelGamesCompatibilityKey->hide();
-    ui->pushButtonGamesCompatibilityKey->hide();
-#endif
+    gamesKeyRow = std::make_unique<GamesKeyRow>(*ui, this, Platform::current());
     setUiEnabled(false);
     qRegisterMetaType<uint16_t>("uint16_t");
     qRegisterMetaType<uint8_t>("uint8_t");
@@ -115,6 +112,7 @@ void ORV_wheel_tool::setUiEnabled(bool isEnabled)
     if (wheelOn) {
         ui->settingsStackedWidget->setCurrentIndex(1);
         wheelBasePage->pageShown();
+        gamesKeyRow->refresh();
     } else if (pedalsOn) {
         ui->settingsStackedWidget->setCurrentIndex(2);
         pedalsPage->pageShown();

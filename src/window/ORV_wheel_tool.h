@@ -15,6 +15,7 @@ namespace Ui {
 class ORV_wheel_tool;
 }
 class AccessNotice;
+class GamesKeyRow;
 class PedalsPage;
 class ProfileDevice;
 class ProfileRow;
@@ -87,6 +88,7 @@ private slots:
     void on_comboBox_GenSmooth_currentIndexChanged(int index);
     void on_spinBox_SoftEndStop_valueChanged(int value);
     void on_checkBox_outputModulo_toggled(bool checked);
+    void on_pushButtonGamesCompatibilityKey_clicked(); // stays the last slot
 
 private:
     void connectDevice();
@@ -108,6 +110,7 @@ private:
     std::unique_ptr<PedalsPage> pedalsPage;
     std::unique_ptr<ProfileRow> profileRow;
     std::unique_ptr<AccessNotice> accessNotice;
+    std::unique_ptr<GamesKeyRow> gamesKeyRow;
 
     // Telemetry logging.
     uint64_t lastLogTime = 0;

@@ -3,6 +3,7 @@
 
 #include "ORV_wheel_tool.h"
 
+#include "pages/GamesKeyRow.h"
 #include "pages/ProfileRow.h"
 #include "pages/RimView.h"
 #include "pages/WheelBasePage.h"
@@ -162,4 +163,9 @@ void ORV_wheel_tool::on_spinBox_SoftEndStop_valueChanged(int value)
 void ORV_wheel_tool::on_checkBox_outputModulo_toggled(bool checked)
 {
     wheelBasePage->outputModuloToggled(checked);
+}
+
+void ORV_wheel_tool::on_pushButtonGamesCompatibilityKey_clicked()
+{
+    gamesKeyRow->toggle();
 }

@@ -3,6 +3,7 @@
 // field on the device, and the top buttons. What each page does is tested
 // with the page.
 
+#include "FakePlatform.h"
 #include "ScriptedDialogs.h"
 #include "devices/UsbDeviceOrvWheelBase.h"
 #include "sim/Simulator.h"
@@ -90,6 +91,7 @@ private slots:
     void cleanup()
     {
         window.reset();
+        Platform::setCurrent(nullptr);
         simulator.reset();
         dialogs.reset();
     }
@@ -261,6 +263,34 @@ private slots:
         QVERIFY(QFile::remove(QString::fromStdString(sock)));
         QVERIFY(waitUntil([&] { return notice->isHidden(); }, LoadTimeoutMs));
         QCOMPARE(devices()->count(), 1);
+    }
+
+    // The row is hidden without a registry; with one, it is read afresh each
+    // time the wheel base page comes up, and its button is bound by name.
+    void gamesKeyRowFollowsTheRegistry()
+    {
+        QVERIFY(widget("pushButtonGamesCompatibilityKey")->isHidden());
+        FakePlatform platform;
+        Platform::setCurrent(&platform);
+        window.reset();
+        window = std::make_unique<ORV_wheel_tool>();
+        window->show();
+        QVERIFY(waitForPage(1));
+        auto* label = widget<QLabel>("labelGamesCompatibilityKey");
+        QVERIFY(label->isVisible());
+        QCOMPARE(label->text(), QString("Games compatibility registry key NOT present"));
+
+        platform.oemData[RegistryRoot::CurrentUser] = FakePlatform::expected();
+        platform.oemData[RegistryRoot::LocalMachine] = FakePlatform::expected();
+        click("pushButton_LoadConfig");
+        QVERIFY(waitForPage(0));
+        QVERIFY(waitForPage(1));
+        QCOMPARE(label->text(), QString("Games compatibility registry key present"));
+
+        click("pushButtonGamesCompatibilityKey");
+        QCOMPARE(platform.commands.size(), size_t(1));
+        QCOMPARE(dialogs->shown.size(), 1);
+        QCOMPARE(label->text(), QString("Games compatibility registry key NOT present"));
     }
 
     // A device that leaves and comes back on the same path may be announced

@@ -1,0 +1,400 @@
+// The Windows-only code on a Windows API (Wine in CI): the HID backend over
+// hid.dll and over a named pipe standing in for a device, and the games key
+// over the real registry and an elevated cmd. Plain C++: no Qt on this side.
+
+#include "hid/hid.h"
+#include "hid/hid_windows.h"
+#include "platform/GamesKey.h"
+#include "platform/WindowsPlatform.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+int failedChecks = 0;
+
+#define CHECK(cond) check((cond), #cond, __LINE__)
+
+void check(bool ok, const char* what, int line)
+{
+    if (!ok) {
+        ++failedChecks;
+        std::printf("  FAIL line %d: %s\n", line, what);
+    }
+}
+
+using Bytes = std::vector<unsigned char>;
+
+// One end of a message pipe is the device, the other the test: what the test
+// writes arrives as one input report, what the device writes is one output
+// report. inBuffer 0 makes the device's writes wait for a reader.
+struct FakeDevice
+{
+    HANDLE server = INVALID_HANDLE_VALUE;
+    hid_device* dev = nullptr;
+
+    FakeDevice(size_t inputLength, size_t outputLength, DWORD inBuffer = 4096)
+    {
+        static int serial = 0;
+        const std::string name = "\\\\.\\pipe\\orv-test-" + std::to_string(GetCurrentProcessId()) +
+                                 "-" + std::to_string(++serial);
+        server = CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX,
+                                  PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, 4096,
+                                  inBuffer, 0, nullptr);
+        HANDLE client = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+        DWORD mode = PIPE_READMODE_MESSAGE;
+        SetNamedPipeHandleState(client, &mode, nullptr, nullptr);
+        dev = orvhid::deviceFromHandle(client, inputLength, outputLength);
+    }
+    ~FakeDevice()
+    {
+        hid_close(dev);
+        CloseHandle(server);
+    }
+    void send(const Bytes& report) const
+    {
+        DWORD n = 0;
+        WriteFile(server, report.data(), DWORD(report.size()), &n, nullptr);
+    }
+    Bytes receive() const
+    {
+        Bytes buffer(256);
+        DWORD n = 0;
+        if (!ReadFile(server, buffer.data(), DWORD(buffer.size()), &n, nullptr))
+            n = 0;
+        buffer.resize(n);
+        return buffer;
+    }
+    // Begins a read, waits for it and collects it into length bytes.
+    Bytes read(size_t length) const
+    {
+        const hid_wait_handle h = hid_read_begin(dev);
+        Bytes out(length);
+        if (hid_wait_any(&h, 1, 2000) != 0)
+            return {0xee};
+        const int n = hid_read_finish(dev, out.data(), out.size());
+        out.resize(n < 0 ? 0 : size_t(n));
+        return out;
+    }
+};
+
+// A report of size bytes: the ID, then 1, 2, 3 ...
+Bytes report(unsigned char id, size_t size)
+{
+    Bytes b(size);
+    for (size_t i = 0; i < size; ++i)
+        b[i] = static_cast<unsigned char>(i == 0 ? id : i);
+    return b;
+}
+
+Bytes withoutFirst(Bytes b)
+{
+    b.erase(b.begin());
+    return b;
+}
+
+void hidLibraryLoadsResolvesAndReloads()
+{
+    const char* const names[] = {"HidD_GetAttributes",
+                                 "HidD_GetSerialNumberString",
+                                 "HidD_GetManufacturerString",
+                                 "HidD_GetProductString",
+                                 "HidD_SetFeature",
+                                 "HidD_GetFeature",
+                                 "HidD_GetIndexedString",
+                                 "HidD_GetPreparsedData",
+                                 "HidD_FreePreparsedData",
+                                 "HidP_GetCaps",
+                                 "HidD_SetNumInputBuffers"};
+    auto allResolved = [&](bool resolved) {
+        const auto entries = orvhid::hidEntryPoints();
+        bool ok = entries.size() == 11;
+        for (size_t i = 0; ok && i < entries.size(); ++i)
+            ok = std::strcmp(entries[i].name, names[i]) == 0 && entries[i].resolved == resolved;
+        return ok;
+    };
+    CHECK(hid_init() == 0);
+    CHECK(allResolved(true));
+    CHECK(hid_exit() == 0);
+    CHECK(allResolved(false));
+    // The next enumeration loads the library again; an empty list is fine.
+    hid_device_info* list = hid_enumerate(0, 0);
+    CHECK(allResolved(true));
+    int listed = 0;
+    for (hid_device_info* d = list; d; d = d->next, ++listed)
+        CHECK(d->path && d->path[0] != '\0');
+    std::printf("  %d HID interfaces listed\n", listed);
+    hid_free_enumeration(list);
+    hid_exit();
+}
+
+// Wine offers a virtual mouse and keyboard through hid.dll: each listed
+// interface is found again by its IDs, opens, names itself and can be read.
+void listedInterfacesOpenAndFilter()
+{
+    hid_device_info* list = hid_enumerate(0, 0);
+    for (hid_device_info* d = list; d; d = d->next) {
+        hid_device_info* same = hid_enumerate(d->vendor_id, d->product_id);
+        bool found = false;
+        for (hid_device_info* s = same; s; s = s->next) {
+            CHECK(s->vendor_id == d->vendor_id && s->product_id == d->product_id);
+            found = found || std::strcmp(s->path, d->path) == 0;
+        }
+        CHECK(found);
+        hid_free_enumeration(same);
+
+        hid_device* dev = hid_open_path(d->path);
+        CHECK(dev != nullptr);
+        if (!dev)
+            continue;
+        wchar_t name[256] = {};
+        CHECK(hid_get_product_string(dev, name, 256) == 0 && name[0] != L'\0');
+        unsigned char report[64];
+        hid_set_nonblocking(dev, 1);
+        CHECK(hid_read(dev, report, sizeof report) >= 0);
+        CHECK(hid_read_begin(dev) != HID_INVALID_WAIT_HANDLE);
+        hid_close(dev); // with the read outstanding
+    }
+    hid_free_enumeration(list);
+    hid_exit();
+}
+
+void openFailsCleanly()
+{
+    CHECK(hid_init() == 0);
+    CHECK(hid_open_path("\\\\?\\hid#vid_0483&pid_a355#0&0000#{4d1e55b2-f16f-11cf-88cb-"
+                        "001111000030}") == nullptr);
+    // Opens as a file but is no HID device: the half-built device goes.
+    char file[MAX_PATH];
+    GetModuleFileNameA(nullptr, file, MAX_PATH);
+    CHECK(hid_open_path(file) == nullptr);
+    hid_close(nullptr);
+    hid_exit();
+}
+
+void interfaceNumbers()
+{
+    const std::pair<const char*, int> rows[] = {
+        {"\\\\?\\hid#vid_0483&pid_a355&mi_01#7&1&0&0000#{4d1e55b2}", 1},
+        {"\\\\?\\hid#vid_0483&pid_a355&mi_0a#7", 10},
+        {"\\\\?\\hid#vid_0483&pid_a355&mi_#7", -1},
+        {"\\\\?\\hid#vid_0483&pid_a355#7&1&0&0000", -1}};
+    for (const auto& [path, number] : rows)
+        CHECK(orvhid::interfaceNumberFromPath(path) == number);
+}
+
+// Byte 0 of a transfer is the report ID; 0 means the device has none and is
+// dropped. Never more than the caller's length.
+void reportCopy()
+{
+    const struct
+    {
+        Bytes sent;
+        size_t length;
+        Bytes expected;
+    } rows[] = {
+        {report(0x00, 65), 64, withoutFirst(report(0x00, 65))},
+        {report(0x65, 65), 64, report(0x65, 64)},
+        {report(0x01, 10), 64, report(0x01, 10)},
+        {Bytes{0x00}, 64, Bytes{}},
+    };
+    FakeDevice fake(65, 65);
+    for (const auto& row : rows) {
+        fake.send(row.sent);
+        CHECK(fake.read(row.length) == row.expected);
+    }
+}
+
+void splitReadKeepsOneReadOutstanding()
+{
+    FakeDevice fake(65, 65);
+    const hid_wait_handle h = hid_read_begin(fake.dev);
+    CHECK(h != HID_INVALID_WAIT_HANDLE);
+    Bytes out(64);
+    CHECK(hid_read_finish(fake.dev, out.data(), out.size()) == 0); // nothing yet
+    CHECK(hid_read_begin(fake.dev) == h);
+    CHECK(hid_wait_any(&h, 1, 0) == -1);
+    fake.send(report(0x01, 65));
+    CHECK(hid_wait_any(&h, 1, 2000) == 0);
+    CHECK(hid_read_finish(fake.dev, out.data(), out.size()) == 64 && out[0] == 0x01);
+    // Collected: asking again hands out nothing a second time.
+    CHECK(hid_read_finish(fake.dev, out.data(), out.size()) == 0);
+
+    // The non-blocking direct read leaves its read running and collects it
+    // on a later call.
+    hid_set_nonblocking(fake.dev, 1);
+    CHECK(hid_read(fake.dev, out.data(), out.size()) == 0);
+    fake.send(report(0x02, 65));
+    Sleep(50);
+    CHECK(hid_read(fake.dev, out.data(), out.size()) == 64 && out[0] == 0x02);
+
+    // A device that goes away fails its outstanding read.
+    hid_read_begin(fake.dev);
+    DisconnectNamedPipe(fake.server);
+    CHECK(hid_wait_any(&h, 1, 2000) == 0);
+    CHECK(hid_read_finish(fake.dev, out.data(), out.size()) == -1);
+    CHECK(hid_read_begin(fake.dev) == HID_INVALID_WAIT_HANDLE);
+}
+
+void writePadsToTheOutputReport()
+{
+    const struct
+    {
+        size_t length, outputLength, written;
+    } rows[] = {{64, 65, 65}, {65, 65, 65}, {70, 65, 70}};
+    for (const auto& row : rows) {
+        FakeDevice fake(65, row.outputLength);
+        const Bytes data = report(0x64, row.length);
+        CHECK(hid_write(fake.dev, data.data(), data.size()) == int(row.written));
+        Bytes expected = data;
+        expected.resize(row.written, 0);
+        CHECK(fake.receive() == expected);
+    }
+}
+
+// The window's thread must not hang on a device that takes no reports.
+void writeToAStalledDeviceGivesUp()
+{
+    FakeDevice fake(65, 65, 0);
+    const Bytes data = report(0x64, 64);
+    CHECK(hid_write(fake.dev, data.data(), data.size()) == -1);
+    // The cancelled write is gone, and the next one goes through.
+    Bytes received;
+    std::thread reader([&] { received = fake.receive(); });
+    CHECK(hid_write(fake.dev, data.data(), data.size()) == 65);
+    reader.join();
+    CHECK(received.size() == 65);
+}
+
+void waitAnyNamesTheLowestReadyHandle()
+{
+    const struct
+    {
+        std::vector<int> signalled;
+        size_t count;
+        int expected;
+    } rows[] = {{{}, 3, -1}, {{2}, 3, 2}, {{1, 2}, 3, 1}, {{0}, 0, -1}, {{69}, 70, -1}};
+    for (const auto& row : rows) {
+        std::vector<hid_wait_handle> events(std::max<size_t>(row.count, 1));
+        for (auto& e : events)
+            e = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        for (int i : row.signalled)
+            SetEvent(events[size_t(i)]);
+        CHECK(hid_wait_any(events.data(), row.count, 10) == row.expected);
+        for (auto e : events)
+            CloseHandle(e);
+    }
+}
+
+const wchar_t* const TestKey = L"Software\\OrvConfigToolTest";
+
+void setValue(DWORD type, const Bytes& data)
+{
+    RegSetKeyValueW(HKEY_CURRENT_USER, TestKey, L"OEMData", type, data.data(), DWORD(data.size()));
+}
+
+void oemDataIsExactlyTheExpectedEightBytes()
+{
+    const struct
+    {
+        DWORD type;
+        Bytes data;
+        bool expected;
+    } rows[] = {
+        {REG_BINARY, {0x40, 0, 0, 0, 0, 0, 0, 0}, true},
+        {REG_BINARY, {0x40, 0, 0, 0, 0, 0, 0, 1}, false},
+        {REG_BINARY, {0x40, 0, 0, 0, 0, 0, 0, 0, 0}, false},
+        {REG_BINARY, {0x40}, false},
+        {REG_DWORD, {0x40, 0, 0, 0}, false},
+        {REG_QWORD, {0x40, 0, 0, 0, 0, 0, 0, 0}, false},
+    };
+    WindowsPlatform platform;
+    GamesKey key(platform);
+    for (const auto& row : rows) {
+        setValue(row.type, row.data);
+        CHECK(key.hasExpectedOemData(RegistryRoot::CurrentUser, TestKey) == row.expected);
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, TestKey);
+    RegDeleteKeyW(HKEY_CURRENT_USER, TestKey);
+
+    // Checking for the value leaves the user's key path in place.
+    RegDeleteKeyW(HKEY_CURRENT_USER, GamesKey::UserKeyPath);
+    CHECK(!key.hasExpectedOemData(RegistryRoot::CurrentUser, GamesKey::UserKeyPath));
+    HKEY opened = nullptr;
+    CHECK(RegOpenKeyExW(HKEY_CURRENT_USER, GamesKey::UserKeyPath, 0, KEY_READ, &opened) ==
+          ERROR_SUCCESS);
+    RegCloseKey(opened);
+}
+
+void commandParametersAreExact()
+{
+    CHECK(
+        std::wstring(GamesKey::InstallParameters) ==
+        LR"(/c REG ADD HKLM\SYSTEM\CurrentControlSet\Control\MediaProperties\PrivateProperties\Joystick\OEM\VID_0483^&PID_A355 /v OEMData /t REG_BINARY /d "4000000000000000" /f && REG ADD HKCU\System\CurrentControlSet\Control\MediaProperties\PrivateProperties\Joystick\OEM\VID_0483^&PID_A355 /v OEMData /t REG_BINARY /d "4000000000000000" /f)");
+    CHECK(
+        std::wstring(GamesKey::UninstallParameters) ==
+        LR"(/c REG DELETE HKLM\SYSTEM\CurrentControlSet\Control\MediaProperties\PrivateProperties\Joystick\OEM\VID_0483^&PID_A355 /v OEMData /f && echo HKEY_CURRENT_USER\System\CurrentControlSet\Control\MediaProperties\PrivateProperties\Joystick\OEM\VID_0483^&PID_A355 [7] >> "TmpKeyPermx.txt" && regini TmpKeyPermx.txt && del TmpKeyPermx.txt && REG DELETE HKCU\System\CurrentControlSet\Control\MediaProperties\PrivateProperties\Joystick\OEM\VID_0483^&PID_A355 /v OEMData /f)");
+}
+
+// The commands themselves, run by cmd, REG and regini (no elevation prompt
+// under Wine).
+void installAndUninstallThroughCmd()
+{
+    WindowsPlatform platform;
+    unsigned long code = 0;
+    CHECK(platform.runElevated(L"cmd", L"/c exit 7", &code) && code == 7); // waited for its end
+    GamesKey key(platform);
+    key.runElevatedCommand(GamesKey::InstallParameters);
+    CHECK(key.isGamesKeyPresent());
+    key.runElevatedCommand(GamesKey::UninstallParameters);
+    CHECK(!key.hasExpectedOemData(RegistryRoot::CurrentUser, GamesKey::UserKeyPath));
+    CHECK(!key.hasExpectedOemData(RegistryRoot::LocalMachine, GamesKey::MachineKeyPath));
+    CHECK(GetFileAttributesA("TmpKeyPermx.txt") == INVALID_FILE_ATTRIBUTES);
+}
+
+} // namespace
+
+int main()
+{
+    const struct
+    {
+        const char* name;
+        void (*run)();
+    } tests[] = {
+        {"hidLibraryLoadsResolvesAndReloads", hidLibraryLoadsResolvesAndReloads},
+        {"listedInterfacesOpenAndFilter", listedInterfacesOpenAndFilter},
+        {"openFailsCleanly", openFailsCleanly},
+        {"interfaceNumbers", interfaceNumbers},
+        {"reportCopy", reportCopy},
+        {"splitReadKeepsOneReadOutstanding", splitReadKeepsOneReadOutstanding},
+        {"writePadsToTheOutputReport", writePadsToTheOutputReport},
+        {"writeToAStalledDeviceGivesUp", writeToAStalledDeviceGivesUp},
+        {"waitAnyNamesTheLowestReadyHandle", waitAnyNamesTheLowestReadyHandle},
+        {"oemDataIsExactlyTheExpectedEightBytes", oemDataIsExactlyTheExpectedEightBytes},
+        {"commandParametersAreExact", commandParametersAreExact},
+        {"installAndUninstallThroughCmd", installAndUninstallThroughCmd},
+    };
+    int passed = 0;
+    int failed = 0;
+    for (const auto& test : tests) {
+        const int before = failedChecks;
+        test.run();
+        const bool ok = failedChecks == before;
+        std::printf("%s %s\n", ok ? "PASS" : "FAIL", test.name);
+        ++(ok ? passed : failed);
+    }
+    std::printf("windows: %d passed, %d failed\n", passed, failed);
+    std::fflush(stdout);
+    return failed == 0 ? 0 : 1;
+}
