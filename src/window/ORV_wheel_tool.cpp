@@ -8,6 +8,7 @@
 #include "devices/UsbDeviceOrvBootloader.h"
 #include "devices/UsbDeviceOrvPedals.h"
 #include "devices/UsbDeviceOrvWheelBase.h"
+#include "pages/CalibrationWizard.h"
 #include "pages/PedalsPage.h"
 #include "pages/ProfileDevice.h"
 #include "pages/ProfileRow.h"
@@ -45,7 +46,8 @@ ORV_wheel_tool::ORV_wheel_tool(QWidget* parent)
     ui->setupUi(this);
     rimView = std::make_unique<RimView>(*ui);
     wheelBasePage = std::make_unique<WheelBasePage>(*ui, *rimView);
-    pedalsPage = std::make_unique<PedalsPage>(*ui);
+    calibrationWizard = std::make_unique<CalibrationWizard>(*ui, this);
+    pedalsPage = std::make_unique<PedalsPage>(*ui, *calibrationWizard);
     profileRow = std::make_unique<ProfileRow>(*ui, this);
 #ifndef Q_OS_WIN
     // The games compatibility key is a Windows registry value: elsewhere the
@@ -182,11 +184,18 @@ void ORV_wheel_tool::connectDevice()
         profileRow->setDevice(profileDevice.get(), wheelBasePage.get());
         on_pushButton_LoadConfig_clicked();
     } else if ((pedals = qobject_cast<UsbDeviceOrvPedals*>(currentDevice))) {
+        connect(pedals, &UsbDeviceOrvPedals::onJoystickUpdate, this,
+                &ORV_wheel_tool::onPedalsJoystickUpdate);
+        connect(pedals, &UsbDeviceOrvPedals::onCalibrationSave, this,
+                &ORV_wheel_tool::onPedalsCalibrationSave);
         connect(pedals, &UsbDeviceOrvPedals::onSettingsLoaded, this,
                 &ORV_wheel_tool::onSettingsLoaded);
         connect(pedals, &UsbDeviceOrvPedals::onSettingsLoadFailed, this,
                 &ORV_wheel_tool::onSettingsLoadFailed);
+        connect(pedals, &UsbDeviceOrvPedals::onCalibrationStarted, this,
+                &ORV_wheel_tool::onCalibrationStarted);
         pedalsPage->setDevice(pedals);
+        calibrationWizard->setDevice(pedals);
         profileDevice = ProfileDevice::of(pedals);
         profileRow->setDevice(profileDevice.get(), pedalsPage.get());
         on_pushButton_LoadConfig_clicked();
@@ -206,6 +215,7 @@ void ORV_wheel_tool::disconnectDevice()
     rimView->setDevice(nullptr);
     wheelBasePage->setDevice(nullptr);
     pedalsPage->setDevice(nullptr);
+    calibrationWizard->setDevice(nullptr);
     profileRow->setDevice(nullptr, nullptr);
     profileDevice.reset();
 }

@@ -1,0 +1,377 @@
+// The calibration wizard against simulated pedals driven by hand: a whole
+// run stored on the pedals, the refusals, the steps by connected channels,
+// cancelling, a start never confirmed, and pedals that leave mid-run.
+
+#include "PageFixture.h"
+#include "ScriptedDialogs.h"
+#include "devices/UsbDeviceOrvPedals.h"
+#include "window/pages/CalibrationWizard.h"
+#include "window/pages/PedalsPage.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+#include <cstring>
+
+using orvsim::SimPedals;
+
+class TestCalibrationWizard : public QObject
+{
+    Q_OBJECT
+
+    static constexpr int TimeoutMs = 3000;
+
+    TestBus bus;
+    std::unique_ptr<ScriptedDialogs> dialogs;
+    std::unique_ptr<PageFixture> f;
+    std::unique_ptr<CalibrationWizard> wizard;
+    std::unique_ptr<PedalsPage> page;
+    QPointer<UsbDeviceOrvPedals> pedals;
+    SimPedals* sim = nullptr;
+    int records = 0;
+
+    template <class T = QWidget> T* widget(const char* name) const
+    {
+        return f->host.findChild<T*>(name);
+    }
+    QPushButton* button(const char* name) const { return widget<QPushButton>(name); }
+    QString tips() const { return widget<QLabel>("pedalsCalibrationTipsLabel")->text(); }
+    PedalsCalibrationState& state() const { return pedals->calibrationState; }
+
+    // Connects the pedals as the window does.
+    void use(UsbDeviceOrvPedals* device)
+    {
+        pedals = device;
+        page->setDevice(device);
+        wizard->setDevice(device);
+        connect(device, &UsbDeviceOrvPedals::onJoystickUpdate, this,
+                [this](UsbDevice*, OrvUsbPedalsJoystickUpdate* update, uint64_t) {
+                    ++records;
+                    page->joystickUpdate(*update);
+                });
+        connect(device, &UsbDeviceOrvPedals::onCalibrationStarted, this,
+                [this] { wizard->calibrationStarted(); });
+        connect(device, &UsbDeviceOrvPedals::onCalibrationSave, this,
+                [this] { wizard->calibrationSaved(); });
+    }
+    // A few records taken after whatever the pedals did last.
+    bool settle()
+    {
+        const int until = records + 3;
+        return waitUntil([&] { return records >= until; }, TimeoutMs);
+    }
+    void click(const char* name) { button(name)->click(); } // nothing when disabled
+    void next() { click("pedalsCalibrationNextStepButton"); }
+    bool start()
+    {
+        click("pedalsCalibrationButton");
+        return waitUntil([&] { return state().active == 1; }, TimeoutMs) && settle();
+    }
+    // From a running step to the next one, pressing or releasing the
+    // channel of the pedal it asks for.
+    void advance(const QList<int>& channels)
+    {
+        const int step = state().step;
+        if (step >= 1 && step <= 6) {
+            const int channel = channels[(step - 1) / 2];
+            if (step % 2 == 1)
+                sim->pressChannel(channel, 1.0);
+            else
+                sim->releaseChannel(channel);
+            QVERIFY(settle());
+        }
+        next();
+    }
+    bool sent(int code) const
+    {
+        for (const auto& r : sim->received())
+            if (r[1] == code)
+                return true;
+        return false;
+    }
+    void verifyIdle() const
+    {
+        QCOMPARE(button("pedalsCalibrationButton")->text(), QString("Start calibration"));
+        QVERIFY(button("pedalsCalibrationButton")->isEnabled());
+        QVERIFY(!button("pedalsCalibrationNextStepButton")->isEnabled());
+        QVERIFY(!button("pedalsCalibrationPrevStepButton")->isEnabled());
+        QCOMPARE(widget<QLabel>("labelClutch")->text(), QString("Clutch"));
+        QCOMPARE(widget<QLabel>("labelBrake")->text(), QString("Brake"));
+        QCOMPARE(widget<QLabel>("labelThrottle")->text(), QString("Throttle"));
+        for (const char* name :
+             {"pedalClutch", "labelClutchValue", "pedalThrottle", "labelThrottleValue"})
+            QVERIFY(!widget(name)->isHidden());
+    }
+
+public:
+    TestCalibrationWizard() { bus.useAsBackend(); }
+
+private slots:
+    void init()
+    {
+        records = 0;
+        dialogs = std::make_unique<ScriptedDialogs>();
+        f = std::make_unique<PageFixture>(bus);
+        wizard = std::make_unique<CalibrationWizard>(f->ui, &f->host);
+        page = std::make_unique<PedalsPage>(f->ui, *wizard);
+        // The buttons as the window's named slots bind them.
+        connect(button("pedalsCalibrationButton"), &QPushButton::clicked, this,
+                [this] { wizard->startOrCancel(); });
+        connect(button("pedalsCalibrationNextStepButton"), &QPushButton::clicked, this,
+                [this] { wizard->nextStep(); });
+        connect(button("pedalsCalibrationPrevStepButton"), &QPushButton::clicked, this,
+                [this] { wizard->previousStep(); });
+        UsbDeviceOrvPedals* device = f->pedals();
+        QVERIFY(device);
+        sim = static_cast<SimPedals*>(f->simulator.devices()[0]);
+        use(device);
+    }
+    void cleanup()
+    {
+        page.reset();
+        wizard.reset();
+        f.reset();
+        dialogs.reset();
+    }
+
+    // Throttle on Y, brake on Z, clutch on X: the record the pedals store is
+    // the readings taken, byte for byte.
+    void wholeRunIsStoredOnThePedals()
+    {
+        QVERIFY(start());
+        QCOMPARE(tips(), QString("Release all pedals and press Next Step."));
+        QCOMPARE(button("pedalsCalibrationButton")->text(), QString("Cancel calibration"));
+        QVERIFY(widget("pedalClutch")->isHidden());
+        QCOMPARE(widget<QLabel>("labelBrake")->text(), QString());
+        // In calibration mode the pedals hold still unless driven.
+        const uint32_t rest[3] = {sim->raw(SimPedals::X), sim->raw(SimPedals::Y),
+                                  sim->raw(SimPedals::Z)};
+        QVERIFY(settle());
+        QCOMPARE(sim->raw(SimPedals::Y), rest[1]);
+        next();
+
+        uint32_t pressed[3] = {};
+        for (int channel : {SimPedals::Y, SimPedals::Z, SimPedals::X}) {
+            sim->pressChannel(channel, 1.0);
+            pressed[channel] = sim->raw(channel);
+            QVERIFY(settle());
+            QCOMPARE(int(state().detectedChannel), channel);
+            // The middle bar shows the pedal being calibrated.
+            QCOMPARE(widget<QProgressBar>("pedalBrake")->value(), 65535);
+            next();
+            sim->releaseChannel(channel);
+            QVERIFY(settle());
+            next();
+        }
+        QCOMPARE(state().step, 7);
+        QCOMPARE(button("pedalsCalibrationNextStepButton")->text(), QString("Save calibration"));
+        QCOMPARE(tips(), QString("Press save to store the new calibration settings."));
+
+        sim->clearReceived();
+        next();
+        QCOMPARE(tips(), QString("Saving calibration."));
+        QVERIFY(!button("pedalsCalibrationButton")->isEnabled());
+        QVERIFY(waitUntil([&] { return state().active == 0; }, TimeoutMs));
+        verifyIdle();
+        QVERIFY(dialogs->shown.isEmpty());
+
+        PedalsCalibration expected{};
+        expected.clutchMax = pressed[SimPedals::X];
+        expected.brakeMax = pressed[SimPedals::Z];
+        expected.throttleMax = pressed[SimPedals::Y];
+        expected.clutchNeutral = rest[SimPedals::X];
+        expected.brakeNeutral = rest[SimPedals::Z];
+        expected.throttleNeutral = rest[SimPedals::Y];
+        expected.clutchChannel = 0;
+        expected.brakeChannel = 2;
+        expected.throttleChannel = 1;
+        const auto storedOnPedals = sim->calibration().bytes();
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(storedOnPedals.data()), 27),
+                 QByteArray(reinterpret_cast<const char*>(&expected), 27));
+        QCOMPARE(std::memcmp(&pedals->calibration, &expected, 27), 0);
+        // Out of calibration mode before the save, and again at the end.
+        QVERIFY(waitUntil([&] { return sim->received().size() >= 3; }, TimeoutMs));
+        QList<int> codes;
+        for (const auto& r : sim->received())
+            codes << r[1];
+        QCOMPARE(codes.mid(0, 3), (QList<int>{15, 11, 15}));
+        QVERIFY(!sim->isCalibrating());
+    }
+
+    void refusals()
+    {
+        QVERIFY(start());
+        next();
+        sim->pressChannel(SimPedals::Y, 1.0);
+        const uint32_t pressed = sim->raw(SimPedals::Y);
+        QVERIFY(settle());
+        next();
+        QCOMPARE(state().step, 2);
+
+        // Released, but by less than 5000.
+        sim->setRaw(SimPedals::Y, pressed - 4999);
+        QVERIFY(settle());
+        next();
+        QCOMPARE(state().step, 2);
+        QCOMPARE(dialogs->shown.size(), 1);
+        QCOMPARE(dialogs->shown[0].icon, QMessageBox::Warning);
+        QCOMPARE(dialogs->shown[0].title, QString("Wrong value"));
+        QCOMPARE(dialogs->shown[0].text,
+                 QString("Min and Max values are the same. Have you pressed a pedal?"));
+        QCOMPARE(dialogs->shown[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+
+        sim->releaseChannel(SimPedals::Y);
+        QVERIFY(settle());
+        next();
+        QCOMPARE(state().step, 3);
+
+        // The brake pressed on the throttle's channel.
+        sim->pressChannel(SimPedals::Y, 1.0);
+        QVERIFY(settle());
+        next();
+        QCOMPARE(state().step, 3);
+        QCOMPARE(dialogs->shown.size(), 2);
+        QCOMPARE(dialogs->shown[1].title, QString("Wrong channel"));
+        QCOMPARE(dialogs->shown[1].text,
+                 QString("This pedal is already in use. Please, choose another one."));
+        QCOMPARE(tips(),
+                 QString("Press the Brake pedal with desired max force and press Next Step."));
+    }
+
+    void stepsFollowTheConnectedChannels_data()
+    {
+        QTest::addColumn<QList<int>>("connected");
+        QTest::addColumn<QList<int>>("steps");
+        QTest::newRow("three") << QList<int>{0, 1, 2} << QList<int>{0, 1, 2, 3, 4, 5, 6, 7};
+        QTest::newRow("two: no clutch") << QList<int>{0, 2} << QList<int>{0, 1, 2, 3, 4, 7};
+        QTest::newRow("one: throttle only") << QList<int>{1} << QList<int>{0, 1, 2, 7};
+        QTest::newRow("none") << QList<int>{} << QList<int>{0, 7};
+    }
+    void stepsFollowTheConnectedChannels()
+    {
+        QFETCH(QList<int>, connected);
+        QFETCH(QList<int>, steps);
+        for (int channel = 0; channel < 3; ++channel)
+            sim->setConnected(channel, connected.contains(channel));
+        QVERIFY(start());
+        QList<int> visited{state().step};
+        while (state().step != 7 && visited.size() <= 8) {
+            advance(connected);
+            visited << state().step;
+        }
+        QCOMPARE(visited, steps);
+        QCOMPARE(button("pedalsCalibrationNextStepButton")->text(), QString("Save calibration"));
+
+        // Back from the save step to the last released step; with no pedal
+        // there is none to go back to.
+        const int pedalCount = connected.size();
+        QCOMPARE(button("pedalsCalibrationPrevStepButton")->isEnabled(), pedalCount > 0);
+        click("pedalsCalibrationPrevStepButton");
+        QCOMPARE(state().step, pedalCount > 0 ? 2 * pedalCount : 7);
+        QVERIFY(dialogs->shown.isEmpty());
+    }
+
+    void cancelAtAnyStep_data()
+    {
+        QTest::addColumn<int>("step");
+        QTest::newRow("0") << 0;
+        QTest::newRow("1, pressed") << 1;
+        QTest::newRow("4") << 4;
+        QTest::newRow("7") << 7;
+    }
+    void cancelAtAnyStep()
+    {
+        QFETCH(int, step);
+        QVERIFY(start());
+        for (int i = 0; i < 8 && state().step != step; ++i)
+            advance({1, 2, 0});
+        QCOMPARE(state().step, step);
+        if (step == 1)
+            sim->pressChannel(SimPedals::Y, 1.0);
+        sim->clearReceived();
+        click("pedalsCalibrationButton");
+        QCOMPARE(int(state().active), 0);
+        verifyIdle();
+        QCOMPARE(tips(), QString(" "));
+        QVERIFY(waitUntil([&] { return !sim->isCalibrating(); }, TimeoutMs));
+        QVERIFY(sent(15));
+    }
+
+    void startNeverConfirmed()
+    {
+        sim->setSilent(true);
+        sim->clearReceived();
+        click("pedalsCalibrationButton");
+        QTest::qWait(1300); // asked again after a second
+        QCOMPARE(int(state().active), 0);
+        QCOMPARE(tips(), QString("Starting calibration process"));
+        QVERIFY(!button("pedalsCalibrationButton")->isEnabled());
+        QVERIFY(!button("pedalsCalibrationNextStepButton")->isEnabled());
+        QVERIFY(widget("pedalThrottle")->isHidden());
+        int starts = 0;
+        for (const auto& r : sim->received())
+            starts += r[1] == 14 ? 1 : 0;
+        QVERIFY(starts >= 2);
+        // The middle bar goes on showing the brake meanwhile.
+        QVERIFY(sim->pressChannel(SimPedals::Y, 1.0));
+        QVERIFY(waitUntil([&] { return widget<QProgressBar>("pedalBrake")->value() == 65535; },
+                          TimeoutMs));
+    }
+
+    // A confirmation the pedals repeat changes nothing: a second start
+    // confirmation keeps the step, a save confirmation after the run does
+    // not start another.
+    void repeatedConfirmations()
+    {
+        QVERIFY(start());
+        advance({1, 2, 0});
+        advance({1, 2, 0});
+        QCOMPARE(state().step, 2);
+        wizard->calibrationStarted();
+        QCOMPARE(state().step, 2);
+        click("pedalsCalibrationButton");
+        sim->clearReceived();
+        wizard->calibrationSaved();
+        QTest::qWait(100);
+        QVERIFY(!sent(14));
+        verifyIdle();
+
+        // A connected byte other than 1 still counts as one pedal.
+        QVERIFY(start());
+        OrvUsbPedalsJoystickUpdate record{};
+        record.debugOutput.xConnected = 1;
+        record.debugOutput.zConnected = 2;
+        page->joystickUpdate(record);
+        QCOMPARE(state().pedalCount, 2u);
+    }
+
+    // Nothing touches the pedals that left; the new object they come back
+    // as finds the wizard idle and the bars in their normal layout.
+    void pedalsLeaveMidRun()
+    {
+        QVERIFY(start());
+        for (int i = 0; i < 3 && state().step != 3; ++i)
+            advance({1, 2, 0});
+        QCOMPARE(state().step, 3);
+        sim->unplug();
+        QVERIFY(waitUntil([&] { return pedals.isNull(); }, TimeoutMs));
+        for (const char* name : {"pedalsCalibrationNextStepButton",
+                                 "pedalsCalibrationPrevStepButton", "pedalsCalibrationButton"})
+            click(name);
+        wizard->calibrationSaved();
+
+        QVERIFY(sim->plug());
+        UsbDeviceOrvPedals* again = f->pedalsAgain();
+        QVERIFY(again);
+        use(again);
+        QCOMPARE(int(state().active), 0);
+        verifyIdle();
+        QVERIFY(start());
+        QCOMPARE(state().step, 0);
+    }
+};
+
+QTEST_MAIN(TestCalibrationWizard)
+#include "tst_calibrationwizard.moc"
