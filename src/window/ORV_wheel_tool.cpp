@@ -82,6 +82,11 @@ quint64 ORV_wheel_tool::rimRebuilds() const
     return rimView->rebuilds();
 }
 
+quint64 ORV_wheel_tool::pedalRecords() const
+{
+    return pedalsPage->records();
+}
+
 void ORV_wheel_tool::resetProgressDialog()
 {
     if (!progressDialog)

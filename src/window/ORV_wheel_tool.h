@@ -42,6 +42,8 @@ public:
     // How often the rim was redrawn and its pixmap rebuilt (for measuring).
     quint64 rimRedraws() const;
     quint64 rimRebuilds() const;
+    // How many pedals joystick records the pedals page took (for measuring).
+    quint64 pedalRecords() const;
 
 private slots:
     void resetProgressDialog();

@@ -14,6 +14,7 @@
 #include <QSlider>
 #include <QTest>
 
+#include <algorithm>
 #include <cstring>
 
 using Curve = QList<int>;
@@ -280,6 +281,7 @@ private slots:
 
     void barsFollowThePedals()
     {
+        page->drawPedals(1, 2, 3);
         page->drawPedals(65535, 32767, 0);
         QCOMPARE(widget<QProgressBar>("pedalClutch")->value(), 65535);
         QCOMPARE(widget<QProgressBar>("pedalBrake")->value(), 32767);
@@ -287,6 +289,16 @@ private slots:
         QCOMPARE(widget<QLabel>("labelClutchValue")->text(), QString("100.0%"));
         QCOMPARE(widget<QLabel>("labelBrakeValue")->text(), QString("50.0%"));
         QCOMPARE(widget<QLabel>("labelThrottleValue")->text(), QString("0.0%"));
+        // Paints held back between records are made soon after.
+        const char* const shown[] = {"pedalClutch",      "pedalBrake",      "pedalThrottle",
+                                     "labelClutchValue", "labelBrakeValue", "labelThrottleValue"};
+        QVERIFY(waitUntil(
+            [&] {
+                return std::all_of(std::begin(shown), std::end(shown), [&](const char* name) {
+                    return widget(name)->updatesEnabled();
+                });
+            },
+            1000));
 
         // Live: the throttle (Z) fully pressed on the device.
         auto* sim = static_cast<orvsim::SimPedals*>(f->simulator.devices()[0]);

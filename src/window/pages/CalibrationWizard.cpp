@@ -159,10 +159,10 @@ void CalibrationWizard::previousStep()
     ui.pedalsCalibrationTipsLabel->setText(state.stepText());
 }
 
-bool CalibrationWizard::joystickUpdate(const OrvUsbPedalsJoystickUpdate& update)
+std::optional<uint16_t> CalibrationWizard::joystickUpdate(const OrvUsbPedalsJoystickUpdate& update)
 {
     if (!pedals || !pedals->calibrationState.active)
-        return false;
+        return std::nullopt;
     PedalsCalibrationState& state = pedals->calibrationState;
     const OrvUsbPedalsDebugOutput& d = update.debugOutput;
     const uint32_t raw[3] = {d.xRaw, d.yRaw, d.zRaw};
@@ -200,7 +200,5 @@ bool CalibrationWizard::joystickUpdate(const OrvUsbPedalsJoystickUpdate& update)
     default:
         break;
     }
-    ui.pedalBrake->setValue(shown);
-    ui.labelBrakeValue->setText(pagerules::fractionLabel(shown));
-    return true;
+    return shown;
 }

@@ -10,6 +10,7 @@
 #include <QPointer>
 
 #include <cstdint>
+#include <optional>
 
 namespace Ui {
 class ORV_wheel_tool;
@@ -36,9 +37,10 @@ public:
     void calibrationStarted();
     void calibrationSaved();
 
-    // A joystick record of the pedals: true when a run is on and took it
-    // (the middle bar then shows the pedal being calibrated).
-    bool joystickUpdate(const OrvUsbPedalsJoystickUpdate& update);
+    // A joystick record of the pedals, while a run is on: the position of
+    // the pedal being calibrated, which the middle bar shows. Nothing when
+    // no run is on.
+    std::optional<uint16_t> joystickUpdate(const OrvUsbPedalsJoystickUpdate& update);
 
 private:
     void warn(const QString& title, const QString& text);

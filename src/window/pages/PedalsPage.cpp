@@ -57,7 +57,8 @@ const std::array<FieldBinding, size_t(PedalsField::Count)> PedalsPage::Bindings 
     point("slider_throttle_5", offsetof(P, throttleCurve), 5, "slider_throttleValue_5"),
 }};
 
-PedalsPage::PedalsPage(Ui::ORV_wheel_tool& ui, CalibrationWizard& wizard) : ui(ui), wizard(wizard)
+PedalsPage::PedalsPage(Ui::ORV_wheel_tool& ui, CalibrationWizard& wizard)
+    : ui(ui), wizard(wizard), bars(ui)
 {
     for (size_t i = 0; i < Bindings.size(); ++i) {
         controls[i] = ui.centralWidget->findChild<QWidget*>(QLatin1String(Bindings[i].control));
@@ -197,18 +198,16 @@ void PedalsPage::showProfile(int index)
 
 void PedalsPage::joystickUpdate(const OrvUsbPedalsJoystickUpdate& update)
 {
-    if (!wizard.joystickUpdate(update))
+    ++recordCount;
+    if (const std::optional<uint16_t> calibrating = wizard.joystickUpdate(update))
+        bars.drawMiddle(*calibrating);
+    else
         drawPedals(update.xAxis, update.yAxis, update.zAxis);
 }
 
 void PedalsPage::drawPedals(uint16_t x, uint16_t y, uint16_t z)
 {
-    ui.pedalClutch->setValue(x);
-    ui.pedalBrake->setValue(y);
-    ui.pedalThrottle->setValue(z);
-    ui.labelClutchValue->setText(pagerules::fractionLabel(x));
-    ui.labelBrakeValue->setText(pagerules::fractionLabel(y));
-    ui.labelThrottleValue->setText(pagerules::fractionLabel(z));
+    bars.draw(x, y, z);
 }
 
 void PedalsPage::pageShown()
@@ -218,9 +217,9 @@ void PedalsPage::pageShown()
     ui.pedalsCalibrationNextStepButton->setEnabled(false);
     for (QLabel* label :
          {ui.labelTicksDebug, ui.labelClutchDebug, ui.labelBrakeDebug, ui.labelThrottleDebug,
-          ui.labelXRawDebug, ui.labelYRawDebug, ui.labelZRawDebug, ui.labelClutchValue,
-          ui.labelBrakeValue, ui.labelThrottleValue, ui.labelXConnected, ui.labelYConnected,
-          ui.labelZConnected})
+          ui.labelXRawDebug, ui.labelYRawDebug, ui.labelZRawDebug, ui.labelXConnected,
+          ui.labelYConnected, ui.labelZConnected})
         label->clear();
+    bars.clearLabels();
     ui.tabPedalsWidget->setCurrentIndex(0);
 }

@@ -6,7 +6,10 @@
 // showing a profile fills the controls.
 
 #include "FieldBinding.h"
+#include "PedalBars.h"
 #include "ProfilePage.h"
+
+#include <QtGlobal>
 
 #include <array>
 #include <cstdint>
@@ -87,6 +90,9 @@ public:
     // The page has just been brought up for loaded pedals.
     void pageShown();
 
+    // How many joystick records the page took (for measuring).
+    quint64 records() const { return recordCount; }
+
 private:
     static PedalsField curveField(Pedal pedal, int point);
     uint8_t* currentRecord() const;
@@ -102,4 +108,6 @@ private:
     UsbDeviceOrvPedals* pedals = nullptr;
     std::array<QWidget*, size_t(PedalsField::Count)> controls{};
     std::array<QLabel*, size_t(PedalsField::Count)> labels{};
+    PedalBars bars;
+    quint64 recordCount = 0;
 };
