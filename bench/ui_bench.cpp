@@ -1,10 +1,9 @@
 // ui_bench: the main window (offscreen) fed by a simulated device that
 // streams joystick reports at a set rate, and the main thread's CPU while it
 // does. The wheel base run reports rim redraws per second and rim pixmap
-// rebuilds; the pedals run the records the pedals page took per second (each
-// one sets the bars and their labels) and how often the bars and labels were
-// actually painted. The device runs in a child process so that only the tool
-// is measured.
+// rebuilds; the pedals run the records the pedals page took per second and
+// how often the three bars and their labels were painted. The device runs in
+// a child process so that only the tool is measured.
 //
 // usage: ui_bench [--device wheelbase|pedals] [--seconds S] [--rate HZ]
 

@@ -159,7 +159,8 @@ private slots:
             QVERIFY(settle());
             QCOMPARE(int(state().detectedChannel), channel);
             // The middle bar shows the pedal being calibrated.
-            QCOMPARE(widget<QProgressBar>("pedalBrake")->value(), 65535);
+            QVERIFY(waitUntil([&] { return widget<QProgressBar>("pedalBrake")->value() == 65535; },
+                              TimeoutMs));
             next();
             sim->releaseChannel(channel);
             QVERIFY(settle());

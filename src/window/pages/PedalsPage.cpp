@@ -126,7 +126,7 @@ void PedalsPage::editCurvePoint(PedalsField field, int position)
     const pagerules::CurvePointEdit edit =
         pagerules::clampCurvePoint(points, offset % CurvePoints, position);
     if (!edit.store) {
-        // Comes back here with the value set, which is then stored.
+        // Comes back here with that value: stored then, or left as it is.
         slider(field)->setValue(edit.value);
         return;
     }
@@ -200,9 +200,9 @@ void PedalsPage::joystickUpdate(const OrvUsbPedalsJoystickUpdate& update)
 {
     ++recordCount;
     if (const std::optional<uint16_t> calibrating = wizard.joystickUpdate(update))
-        bars.drawMiddle(*calibrating);
+        bars.takeMiddle(*calibrating);
     else
-        drawPedals(update.xAxis, update.yAxis, update.zAxis);
+        bars.take(update.xAxis, update.yAxis, update.zAxis);
 }
 
 void PedalsPage::drawPedals(uint16_t x, uint16_t y, uint16_t z)

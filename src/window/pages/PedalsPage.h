@@ -83,9 +83,11 @@ public:
     void resetCurve(Pedal pedal);
     void showProfile(int index) override;
 
-    // Every joystick record of the pedals.
+    // Every joystick record of the pedals: the bars show the latest
+    // positions, or the wizard's during a calibration run.
     void joystickUpdate(const OrvUsbPedalsJoystickUpdate& update);
-    // The clutch, brake and throttle positions (65535 fully pressed).
+    // Shows the clutch, brake and throttle positions at once (65535 fully
+    // pressed).
     void drawPedals(uint16_t x, uint16_t y, uint16_t z);
     // The page has just been brought up for loaded pedals.
     void pageShown();
