@@ -1,6 +1,6 @@
 // The window's pure rules: rim angle, label texts, profile names, curve
-// points, pedal forces, the moving channel, log number formats and field
-// access in packed records.
+// points, the moving channel, log number formats and field access in
+// packed records.
 
 #include "window/pages/FieldBinding.h"
 #include "window/pages/PageRules.h"
@@ -108,15 +108,6 @@ private slots:
         const CurvePointEdit edit = clampCurvePoint(stored, point, position);
         QCOMPARE(edit.store, store);
         QCOMPARE(edit.value, value);
-    }
-
-    // Truncated as value × 65535 / 100 would be, without its rounding.
-    void forces()
-    {
-        QCOMPARE(forceFromTenths(100), 6553); // 10.0 %
-        QCOMPARE(forceFromTenths(101), 6619); // 10.1 %
-        QCOMPARE(forceFromTenths(1000), 65535);
-        QCOMPARE(forceFromTenths(0), 0);
     }
 
     // The channel found moving during calibration: more than 3000 from rest,
