@@ -171,6 +171,38 @@ bool SimPedals::setPedalPosition(int pedal, double fraction)
     return true;
 }
 
+bool SimPedals::pressChannel(int axis, double fraction)
+{
+    if (axis < X || axis > Z || !std::isfinite(fraction))
+        return false;
+    std::lock_guard<std::mutex> model(modelMutex);
+    const size_t a = size_t(axis);
+    const double raw = restRawLocked(a) + std::clamp(fraction, 0.0, 1.0) * travelLocked(a);
+    held[a] = true;
+    heldRaw[a] = static_cast<uint32_t>(std::llround(std::clamp(raw, 0.0, 4294967295.0)));
+    return true;
+}
+
+void SimPedals::releaseChannel(int axis)
+{
+    if (axis < X || axis > Z)
+        return;
+    std::lock_guard<std::mutex> model(modelMutex);
+    held[size_t(axis)] = false;
+}
+
+bool SimPedals::isConnected(int axis) const
+{
+    std::lock_guard<std::mutex> model(modelMutex);
+    return axis >= X && axis <= Z && connected[size_t(axis)];
+}
+
+bool SimPedals::isHeld(int axis) const
+{
+    std::lock_guard<std::mutex> model(modelMutex);
+    return axis >= X && axis <= Z && held[size_t(axis)];
+}
+
 void SimPedals::setConnected(int axis, bool isConnected)
 {
     if (axis < X || axis > Z)
@@ -193,6 +225,27 @@ uint32_t SimPedals::raw(int axis) const
     return rawLocked(axis, uptimeSeconds());
 }
 
+uint32_t SimPedals::restRawLocked(size_t axis) const
+{
+    for (size_t p = 0; p < 3; ++p)
+        if (calibration_.channel[p] == axis)
+            return calibration_.neutral[p];
+    return RawMidpoint + 1200; // a sensor at rest that no pedal is assigned to
+}
+
+double SimPedals::travelLocked(size_t axis) const
+{
+    for (size_t p = 0; p < 3; ++p) {
+        if (calibration_.channel[p] != axis)
+            continue;
+        const double span = double(calibration_.full[p]) - double(calibration_.neutral[p]);
+        // A calibration too short to tell pressed from released is no guide.
+        if (std::fabs(span) >= 5000)
+            return span;
+    }
+    return DefaultTravel;
+}
+
 uint32_t SimPedals::rawLocked(int axis, double seconds) const
 {
     const size_t a = size_t(axis);
@@ -200,6 +253,8 @@ uint32_t SimPedals::rawLocked(int axis, double seconds) const
         return RawMidpoint; // an open input reads the converter's midpoint
     if (held[a])
         return heldRaw[a];
+    if (calibrating)
+        return restRawLocked(a); // the wizard watches for the one pedal it asks for
     for (size_t p = 0; p < 3; ++p) {
         if (calibration_.channel[p] != axis)
             continue;
@@ -208,7 +263,7 @@ uint32_t SimPedals::rawLocked(int axis, double seconds) const
         const double raw = neutral + travel * (double(calibration_.full[p]) - neutral);
         return static_cast<uint32_t>(std::llround(std::clamp(raw, 0.0, 4294967295.0)));
     }
-    return RawMidpoint + 1200; // a sensor at rest that no pedal is assigned to
+    return restRawLocked(a);
 }
 
 uint16_t SimPedals::positionLocked(int axis, uint32_t raw) const

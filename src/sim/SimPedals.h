@@ -22,6 +22,8 @@ public:
     static constexpr size_t CountByte = 10;
     // A 24-bit bipolar converter: readings sit around its midpoint.
     static constexpr uint32_t RawMidpoint = 8388608;
+    // Full travel of a sensor that no calibrated pedal is assigned to.
+    static constexpr uint32_t DefaultTravel = 2800000;
 
     enum Pedal
     {
@@ -49,12 +51,22 @@ public:
     bool isCalibrating() const;
 
     // Holds a channel at a raw reading until released. Channels not held
-    // press and release their pedal slowly, each out of step with the others.
+    // press and release their pedal slowly, each out of step with the
+    // others, except in calibration mode: there they rest, so that only the
+    // pedal being driven moves.
     void setRaw(int axis, uint32_t raw);
     // Holds the pedal's channel at the reading its calibration maps to
     // fraction (0 at rest, 1 at full travel); false when it has no channel.
     bool setPedalPosition(int pedal, double fraction);
+    // Presses whatever pedal is on the channel, by fraction of its travel
+    // from the channel's rest reading; false for no such channel.
+    bool pressChannel(int axis, double fraction);
+    // Lets go of the channel: it rests in calibration mode, moves on its own
+    // otherwise.
+    void releaseChannel(int axis);
     void setConnected(int axis, bool connected);
+    bool isConnected(int axis) const;
+    bool isHeld(int axis) const;
     void releasePedals();
     uint32_t raw(int axis) const;
 
@@ -68,6 +80,8 @@ protected:
 
 private:
     uint32_t rawLocked(int axis, double seconds) const;
+    uint32_t restRawLocked(size_t axis) const;
+    double travelLocked(size_t axis) const;
     uint16_t positionLocked(int axis, uint32_t raw) const;
 
     // modelMutex

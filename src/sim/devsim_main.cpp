@@ -7,8 +7,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <sys/stat.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -45,9 +50,111 @@ void usage(FILE* out)
         "  --pedals-protocol V         protocol version in the pedals' settings answer\n"
         "  --corrupt-chunk I           damage the bootloader's echo of firmware chunk I\n"
         "  --unplug-after N            leave the bus after N joystick reports\n"
-        "  --echo-read-end             also answer the end of a settings read\n",
+        "  --echo-read-end             also answer the end of a settings read\n"
+        "\n"
+        "Driving the pedals:\n"
+        "  --keys                      read keys from this terminal: x, y, z press or\n"
+        "                              release that channel's pedal; X, Y, Z connect or\n"
+        "                              disconnect the channel; space lets go of all; q quits\n",
         out);
 }
+
+const char* const KeyHelp = "keys: x y z press/release a channel, X Y Z connect/disconnect, "
+                            "space let go of all, q quit\n";
+
+// One line on what the pedals' channels are doing.
+void printPedals(const orvsim::SimPedals& pedals)
+{
+    static const char Names[] = {'X', 'Y', 'Z'};
+    std::string line = "pedals:";
+    for (int axis = orvsim::SimPedals::X; axis <= orvsim::SimPedals::Z; ++axis) {
+        line += ' ';
+        line += Names[axis];
+        line += !pedals.isConnected(axis) ? " disconnected"
+                : pedals.isHeld(axis)     ? " pressed"
+                                          : " released";
+        line += axis < orvsim::SimPedals::Z ? "," : "";
+    }
+    line += pedals.isCalibrating() ? " (calibration mode)\n" : "\n";
+    std::fputs(line.c_str(), stdout);
+    std::fflush(stdout);
+}
+
+// Reads single keys from the terminal and drives the pedals with them;
+// q stops the program as a signal would. The pedals are let go of, under the
+// lock, before they are destroyed.
+struct KeyDriver
+{
+    std::mutex mutex;
+    orvsim::SimPedals* pedals = nullptr;
+
+    void run()
+    {
+        std::fputs(KeyHelp, stdout);
+        std::fflush(stdout);
+        char key = 0;
+        while (::read(STDIN_FILENO, &key, 1) == 1) {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (!pedals)
+                return;
+            if (key == 'q' || key == 4) { // 4: Ctrl-D
+                ::kill(::getpid(), SIGTERM);
+                return;
+            }
+            if (key == '\n' || key == '\r')
+                continue;
+            const int lower = key | 0x20;
+            if (lower >= 'x' && lower <= 'z') {
+                const int axis = lower - 'x';
+                if (key != lower)
+                    pedals->setConnected(axis, !pedals->isConnected(axis));
+                else if (pedals->isHeld(axis))
+                    pedals->releaseChannel(axis);
+                else
+                    pedals->pressChannel(axis, 1.0);
+            } else if (key == ' ') {
+                pedals->releasePedals();
+            } else {
+                std::fputs(KeyHelp, stdout);
+            }
+            printPedals(*pedals);
+        }
+    }
+
+    void stop()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        pedals = nullptr;
+    }
+};
+
+// Single keys without Enter and without echo while the keys are read; the
+// terminal is put back as it was on the way out.
+class RawTerminal
+{
+public:
+    RawTerminal()
+    {
+        if (::tcgetattr(STDIN_FILENO, &saved) != 0)
+            return;
+        termios raw = saved;
+        raw.c_lflag &= tcflag_t(~(ICANON | ECHO));
+        raw.c_cc[VMIN] = 1;
+        raw.c_cc[VTIME] = 0;
+        active = ::tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+    }
+    ~RawTerminal()
+    {
+        if (active)
+            ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+    }
+    RawTerminal(const RawTerminal&) = delete;
+    RawTerminal& operator=(const RawTerminal&) = delete;
+
+private:
+    termios saved{};
+    bool active = false;
+};
 
 bool parseNumber(const char* text, double low, double high, double* out)
 {
@@ -95,6 +202,7 @@ struct Options
     double corruptChunk = -1;
     double unplugAfter = -1;
     bool echoReadEnd = false;
+    bool keys = false;
 };
 
 // 0: parsed; 1: --help; 2: bad arguments.
@@ -158,6 +266,8 @@ int parse(int argc, char** argv, Options* o)
             ok = number(0, 1e15, &o->unplugAfter);
         else if (arg == "--echo-read-end")
             o->echoReadEnd = true;
+        else if (arg == "--keys")
+            o->keys = true;
         else
             ok = false;
         if (!ok) {
@@ -223,6 +333,7 @@ int main(int argc, char** argv)
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     orvsim::Simulator simulator(bus);
+    orvsim::SimPedals* pedals = nullptr;
     if (options.wheelBase.enabled) {
         orvsim::SimWheelBase* wheelBase = simulator.addWheelBase("wheelbase", 0);
         if (!wheelBase) {
@@ -234,7 +345,7 @@ int main(int argc, char** argv)
         wheelBase->startStreaming(options.wheelBase.rate);
     }
     if (options.pedals.enabled) {
-        orvsim::SimPedals* pedals = simulator.addPedals("pedals", 0);
+        pedals = simulator.addPedals("pedals", 0);
         if (!pedals) {
             std::fprintf(stderr, "orv-devsim: cannot serve the pedals in %s\n", bus.c_str());
             return 1;
@@ -245,7 +356,17 @@ int main(int argc, char** argv)
     std::printf("orv-devsim: serving on %s\n", bus.c_str());
     std::fflush(stdout);
 
+    std::unique_ptr<RawTerminal> terminal;
+    static KeyDriver keys; // outlives main: its thread may still wait for a key
+    if (options.keys && pedals) {
+        if (::isatty(STDIN_FILENO))
+            terminal = std::make_unique<RawTerminal>();
+        keys.pedals = pedals;
+        std::thread([] { keys.run(); }).detach();
+    }
+
     int signal = 0;
     sigwait(&stopSignals, &signal);
+    keys.stop();
     return 0;
 }

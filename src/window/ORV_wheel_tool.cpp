@@ -11,6 +11,7 @@
 #include "devices/UsbDeviceOrvWheelBase.h"
 #include "pages/AccessNotice.h"
 #include "pages/GamesKeyRow.h"
+#include "pages/CalibrationWizard.h"
 #include "pages/PedalsPage.h"
 #include "pages/ProfileRow.h"
 #include "pages/RimView.h"
@@ -48,7 +49,8 @@ ORV_wheel_tool::ORV_wheel_tool(QWidget* parent)
     ui->setupUi(this);
     rimView = std::make_unique<RimView>(*ui);
     wheelBasePage = std::make_unique<WheelBasePage>(*ui, *rimView);
-    pedalsPage = std::make_unique<PedalsPage>(*ui);
+    calibrationWizard = std::make_unique<CalibrationWizard>(*ui, this);
+    pedalsPage = std::make_unique<PedalsPage>(*ui, *calibrationWizard);
     profileRow = std::make_unique<ProfileRow>(*ui, this);
     accessNotice = std::make_unique<AccessNotice>(*ui);
     gamesKeyRow = std::make_unique<GamesKeyRow>(*ui, this, Platform::current());
@@ -81,6 +83,11 @@ quint64 ORV_wheel_tool::rimRedraws() const
 quint64 ORV_wheel_tool::rimRebuilds() const
 {
     return rimView->rebuilds();
+}
+
+quint64 ORV_wheel_tool::pedalRecords() const
+{
+    return pedalsPage->records();
 }
 
 void ORV_wheel_tool::resetProgressDialog()
@@ -186,11 +193,18 @@ void ORV_wheel_tool::connectDevice()
         profileRow->setDevice(profileDevice.get(), wheelBasePage.get());
         on_pushButton_LoadConfig_clicked();
     } else if ((pedals = qobject_cast<UsbDeviceOrvPedals*>(currentDevice))) {
+        connect(pedals, &UsbDeviceOrvPedals::onJoystickUpdate, this,
+                &ORV_wheel_tool::onPedalsJoystickUpdate);
+        connect(pedals, &UsbDeviceOrvPedals::onCalibrationSave, this,
+                &ORV_wheel_tool::onPedalsCalibrationSave);
         connect(pedals, &UsbDeviceOrvPedals::onSettingsLoaded, this,
                 &ORV_wheel_tool::onSettingsLoaded);
         connect(pedals, &UsbDeviceOrvPedals::onSettingsLoadFailed, this,
                 &ORV_wheel_tool::onSettingsLoadFailed);
+        connect(pedals, &UsbDeviceOrvPedals::onCalibrationStarted, this,
+                &ORV_wheel_tool::onCalibrationStarted);
         pedalsPage->setDevice(pedals);
+        calibrationWizard->setDevice(pedals);
         profileDevice = ProfileDevice::of(pedals);
         profileRow->setDevice(profileDevice.get(), pedalsPage.get());
         on_pushButton_LoadConfig_clicked();
@@ -210,6 +224,7 @@ void ORV_wheel_tool::disconnectDevice()
     rimView->setDevice(nullptr);
     wheelBasePage->setDevice(nullptr);
     pedalsPage->setDevice(nullptr);
+    calibrationWizard->setDevice(nullptr);
     profileRow->setDevice(nullptr, nullptr);
     profileDevice.reset();
 }

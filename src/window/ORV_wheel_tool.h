@@ -1,5 +1,6 @@
 #pragma once
 
+#include "devices/OrvUsbPedalsJoystickUpdate.h"
 #include "devices/OrvUsbWheelBaseDebugOutput.h"
 #include "devices/OrvUsbWheelBaseJoystickUpdate.h"
 #include "usb/UsbManager.h"
@@ -16,6 +17,7 @@ class ORV_wheel_tool;
 }
 class AccessNotice;
 class GamesKeyRow;
+class CalibrationWizard;
 class PedalsPage;
 class ProfileDevice;
 class ProfileRow;
@@ -42,6 +44,8 @@ public:
     // How often the rim was redrawn and its pixmap rebuilt (for measuring).
     quint64 rimRedraws() const;
     quint64 rimRebuilds() const;
+    // How many pedals joystick records the pedals page took (for measuring).
+    quint64 pedalRecords() const;
 
 private slots:
     void resetProgressDialog();
@@ -50,9 +54,14 @@ private slots:
     void onDeviceDisconnected(UsbDevice* device);
     void onJoystickUpdate(UsbDevice* device, OrvUsbWheelBaseJoystickUpdate* update,
                           uint64_t readTimeMicros);
+    void onPedalsJoystickUpdate(UsbDevice* device, OrvUsbPedalsJoystickUpdate* update,
+                                uint64_t readTimeMicors);
+    void onPedalsCalibrationSave();
     void drawWheel(int16_t axis_value);
+    void drawPedals(uint16_t x, uint16_t y, uint16_t z);
     void onSettingsLoaded(UsbDevice* device);
     void onSettingsLoadFailed(UsbDevice* device, QString message);
+    void onCalibrationStarted();
 
     void on_pushButton_CenterRim_clicked();
     void on_horiSlider_Force_valueChanged(int value);
@@ -77,6 +86,36 @@ private slots:
     void on_spinBox_EncoderRes_valueChanged(int arg1);
     void on_comboBox_ProfileName_currentTextChanged(QString arg1);
     void on_comboBox_UsbDevice_currentIndexChanged(int index);
+    void on_pedalsCalibrationButton_clicked();
+    void on_pedalsCalibrationNextStepButton_clicked();
+    void on_pedalsCalibrationPrevStepButton_clicked();
+    void on_slider_throttle_0_valueChanged(int position);
+    void on_slider_throttle_1_valueChanged(int position);
+    void on_slider_throttle_2_valueChanged(int position);
+    void on_slider_throttle_3_valueChanged(int position);
+    void on_slider_throttle_4_valueChanged(int position);
+    void on_slider_throttle_5_valueChanged(int position);
+    void on_slider_brake_0_valueChanged(int position);
+    void on_slider_brake_1_valueChanged(int position);
+    void on_slider_brake_2_valueChanged(int position);
+    void on_slider_brake_3_valueChanged(int position);
+    void on_slider_brake_4_valueChanged(int position);
+    void on_slider_brake_5_valueChanged(int position);
+    void on_slider_clutch_0_valueChanged(int position);
+    void on_slider_clutch_1_valueChanged(int position);
+    void on_slider_clutch_2_valueChanged(int position);
+    void on_slider_clutch_3_valueChanged(int position);
+    void on_slider_clutch_4_valueChanged(int position);
+    void on_slider_clutch_5_valueChanged(int position);
+    void on_spinBox_throttleMaxForceAdjustment_editingFinished();
+    void on_spinBox_brakeMaxForceAdjustment_editingFinished();
+    void on_spinBox_clutchMaxForceAdjustment_editingFinished();
+    void on_spinBox_throttleMinForceAdjustment_editingFinished();
+    void on_spinBox_brakeMinForceAdjustment_editingFinished();
+    void on_spinBox_clutchMinForceAdjustment_editingFinished();
+    void on_pushButton_throttleToDefault_clicked();
+    void on_pushButton_brakeToDefault_clicked();
+    void on_pushButton_clutchToDefault_clicked();
     void on_horizontalSlider_StaticForceReduction_valueChanged(int value);
     void on_horizontalSlider_NonLinearity_valueChanged(int value);
     void on_horizontalSlider_EndStopMaxForce_valueChanged(int value);
@@ -107,6 +146,7 @@ private:
     // Built once the form exists; no named slot runs before that.
     std::unique_ptr<RimView> rimView;
     std::unique_ptr<WheelBasePage> wheelBasePage;
+    std::unique_ptr<CalibrationWizard> calibrationWizard;
     std::unique_ptr<PedalsPage> pedalsPage;
     std::unique_ptr<ProfileRow> profileRow;
     std::unique_ptr<AccessNotice> accessNotice;

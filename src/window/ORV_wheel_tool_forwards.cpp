@@ -4,20 +4,44 @@
 #include "ORV_wheel_tool.h"
 
 #include "pages/GamesKeyRow.h"
+#include "pages/CalibrationWizard.h"
+#include "pages/PedalsPage.h"
 #include "pages/ProfileRow.h"
 #include "pages/RimView.h"
 #include "pages/WheelBasePage.h"
 
 using F = WheelBaseField;
+using P = PedalsField;
 
 void ORV_wheel_tool::onJoystickUpdate(UsbDevice*, OrvUsbWheelBaseJoystickUpdate* update, uint64_t)
 {
     rimView->joystickUpdate(*update);
 }
 
+void ORV_wheel_tool::onPedalsJoystickUpdate(UsbDevice*, OrvUsbPedalsJoystickUpdate* update,
+                                            uint64_t)
+{
+    pedalsPage->joystickUpdate(*update);
+}
+
+void ORV_wheel_tool::onPedalsCalibrationSave()
+{
+    calibrationWizard->calibrationSaved();
+}
+
 void ORV_wheel_tool::drawWheel(int16_t axis_value)
 {
     rimView->drawWheel(axis_value);
+}
+
+void ORV_wheel_tool::drawPedals(uint16_t x, uint16_t y, uint16_t z)
+{
+    pedalsPage->drawPedals(x, y, z);
+}
+
+void ORV_wheel_tool::onCalibrationStarted()
+{
+    calibrationWizard->calibrationStarted();
 }
 
 void ORV_wheel_tool::on_pushButton_CenterRim_clicked()
@@ -108,6 +132,156 @@ void ORV_wheel_tool::on_spinBox_EncoderRes_valueChanged(int arg1)
 void ORV_wheel_tool::on_comboBox_ProfileName_currentTextChanged(QString arg1)
 {
     profileRow->rename(arg1);
+}
+
+void ORV_wheel_tool::on_pedalsCalibrationButton_clicked()
+{
+    calibrationWizard->startOrCancel();
+}
+
+void ORV_wheel_tool::on_pedalsCalibrationNextStepButton_clicked()
+{
+    calibrationWizard->nextStep();
+}
+
+void ORV_wheel_tool::on_pedalsCalibrationPrevStepButton_clicked()
+{
+    calibrationWizard->previousStep();
+}
+
+void ORV_wheel_tool::on_slider_throttle_0_valueChanged(int position)
+{
+    pedalsPage->edit(P::ThrottleCurve0, position);
+}
+
+void ORV_wheel_tool::on_slider_throttle_1_valueChanged(int position)
+{
+    pedalsPage->edit(P::ThrottleCurve1, position);
+}
+
+void ORV_wheel_tool::on_slider_throttle_2_valueChanged(int position)
+{
+    pedalsPage->edit(P::ThrottleCurve2, position);
+}
+
+void ORV_wheel_tool::on_slider_throttle_3_valueChanged(int position)
+{
+    pedalsPage->edit(P::ThrottleCurve3, position);
+}
+
+void ORV_wheel_tool::on_slider_throttle_4_valueChanged(int position)
+{
+    pedalsPage->edit(P::ThrottleCurve4, position);
+}
+
+void ORV_wheel_tool::on_slider_throttle_5_valueChanged(int position)
+{
+    pedalsPage->edit(P::ThrottleCurve5, position);
+}
+
+void ORV_wheel_tool::on_slider_brake_0_valueChanged(int position)
+{
+    pedalsPage->edit(P::BrakeCurve0, position);
+}
+
+void ORV_wheel_tool::on_slider_brake_1_valueChanged(int position)
+{
+    pedalsPage->edit(P::BrakeCurve1, position);
+}
+
+void ORV_wheel_tool::on_slider_brake_2_valueChanged(int position)
+{
+    pedalsPage->edit(P::BrakeCurve2, position);
+}
+
+void ORV_wheel_tool::on_slider_brake_3_valueChanged(int position)
+{
+    pedalsPage->edit(P::BrakeCurve3, position);
+}
+
+void ORV_wheel_tool::on_slider_brake_4_valueChanged(int position)
+{
+    pedalsPage->edit(P::BrakeCurve4, position);
+}
+
+void ORV_wheel_tool::on_slider_brake_5_valueChanged(int position)
+{
+    pedalsPage->edit(P::BrakeCurve5, position);
+}
+
+void ORV_wheel_tool::on_slider_clutch_0_valueChanged(int position)
+{
+    pedalsPage->edit(P::ClutchCurve0, position);
+}
+
+void ORV_wheel_tool::on_slider_clutch_1_valueChanged(int position)
+{
+    pedalsPage->edit(P::ClutchCurve1, position);
+}
+
+void ORV_wheel_tool::on_slider_clutch_2_valueChanged(int position)
+{
+    pedalsPage->edit(P::ClutchCurve2, position);
+}
+
+void ORV_wheel_tool::on_slider_clutch_3_valueChanged(int position)
+{
+    pedalsPage->edit(P::ClutchCurve3, position);
+}
+
+void ORV_wheel_tool::on_slider_clutch_4_valueChanged(int position)
+{
+    pedalsPage->edit(P::ClutchCurve4, position);
+}
+
+void ORV_wheel_tool::on_slider_clutch_5_valueChanged(int position)
+{
+    pedalsPage->edit(P::ClutchCurve5, position);
+}
+
+void ORV_wheel_tool::on_spinBox_throttleMaxForceAdjustment_editingFinished()
+{
+    pedalsPage->forceEdited(P::ThrottleMaxForce);
+}
+
+void ORV_wheel_tool::on_spinBox_brakeMaxForceAdjustment_editingFinished()
+{
+    pedalsPage->forceEdited(P::BrakeMaxForce);
+}
+
+void ORV_wheel_tool::on_spinBox_clutchMaxForceAdjustment_editingFinished()
+{
+    pedalsPage->forceEdited(P::ClutchMaxForce);
+}
+
+void ORV_wheel_tool::on_spinBox_throttleMinForceAdjustment_editingFinished()
+{
+    pedalsPage->forceEdited(P::ThrottleMinForce);
+}
+
+void ORV_wheel_tool::on_spinBox_brakeMinForceAdjustment_editingFinished()
+{
+    pedalsPage->forceEdited(P::BrakeMinForce);
+}
+
+void ORV_wheel_tool::on_spinBox_clutchMinForceAdjustment_editingFinished()
+{
+    pedalsPage->forceEdited(P::ClutchMinForce);
+}
+
+void ORV_wheel_tool::on_pushButton_throttleToDefault_clicked()
+{
+    pedalsPage->resetCurve(Pedal::Throttle);
+}
+
+void ORV_wheel_tool::on_pushButton_brakeToDefault_clicked()
+{
+    pedalsPage->resetCurve(Pedal::Brake);
+}
+
+void ORV_wheel_tool::on_pushButton_clutchToDefault_clicked()
+{
+    pedalsPage->resetCurve(Pedal::Clutch);
 }
 
 void ORV_wheel_tool::on_horizontalSlider_StaticForceReduction_valueChanged(int value)

@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
@@ -47,6 +48,12 @@ void PageFixture::bindEdits(const FieldBinding* rows, size_t count,
             QObject::connect(qobject_cast<QCheckBox*>(control), &QCheckBox::toggled,
                              [edit, row](bool on) { edit(row, on ? 1 : 0); });
             break;
+        case EditSignal::EditingFinished: {
+            auto* box = qobject_cast<QDoubleSpinBox*>(control);
+            QObject::connect(box, &QDoubleSpinBox::editingFinished,
+                             [edit, row, box] { edit(row, qRound(box->value() * 10)); });
+            break;
+        }
         }
     }
 }
@@ -88,5 +95,10 @@ UsbDeviceOrvPedals* PageFixture::pedals(int profiles)
     if (!sim)
         return nullptr;
     sim->setDefaultProfileCount(profiles);
+    return loaded<UsbDeviceOrvPedals>();
+}
+
+UsbDeviceOrvPedals* PageFixture::pedalsAgain()
+{
     return loaded<UsbDeviceOrvPedals>();
 }

@@ -33,6 +33,8 @@ public:
     // Plugs the simulated device in, opens it and reads its settings.
     UsbDeviceOrvWheelBase* wheelBase(int profiles = 3);
     UsbDeviceOrvPedals* pedals(int profiles = 3);
+    // The simulated pedals again once plugged back in: a new device object.
+    UsbDeviceOrvPedals* pedalsAgain();
 
     QMainWindow host;
     Ui::ORV_wheel_tool ui;

@@ -1,5 +1,6 @@
 // The window's pure rules: rim angle, label texts, profile names, curve
-// points, the access notice and field access in packed records.
+// points, the moving channel, the access notice and field access in
+// packed records.
 
 #include "window/pages/AccessNotice.h"
 #include "window/pages/FieldBinding.h"
@@ -49,30 +50,68 @@ private slots:
 
     void curvePoints_data()
     {
+        QTest::addColumn<QList<int>>("points");
         QTest::addColumn<int>("point");
         QTest::addColumn<int>("position");
         QTest::addColumn<bool>("store");
         QTest::addColumn<int>("value");
-        // Stored points 0, 20, 40, 60, 80, 100.
-        QTest::newRow("inside its neighbours") << 2 << 50 << true << 50;
-        QTest::newRow("on a neighbour") << 2 << 20 << true << 20;
-        QTest::newRow("below the lower") << 2 << 10 << false << 20;
-        QTest::newRow("above the upper") << 2 << 70 << false << 60;
-        QTest::newRow("first above the second") << 0 << 30 << false << 20;
-        QTest::newRow("first at zero") << 0 << 0 << true << 0;
-        QTest::newRow("last below the fifth") << 5 << 70 << false << 80;
-        QTest::newRow("last at the top") << 5 << 100 << true << 100;
+        const QList<int> linear{0, 20, 40, 60, 80, 100};
+        QTest::newRow("inside its neighbours") << linear << 2 << 50 << true << 50;
+        QTest::newRow("on a neighbour") << linear << 2 << 20 << true << 20;
+        QTest::newRow("below the lower") << linear << 2 << 10 << false << 20;
+        QTest::newRow("above the upper") << linear << 2 << 70 << false << 60;
+        QTest::newRow("first above the second") << linear << 0 << 30 << false << 20;
+        QTest::newRow("first at zero") << linear << 0 << 0 << true << 0;
+        QTest::newRow("last below the fifth") << linear << 5 << 70 << false << 80;
+        QTest::newRow("last at the top") << linear << 5 << 100 << true << 100;
+        // Neighbours out of order: the point keeps its stored value, which
+        // comes back here as a value that changes nothing.
+        const QList<int> crossed{0, 20, 95, 10, 80, 100};
+        QTest::newRow("crossed, between them") << crossed << 2 << 15 << false << 95;
+        QTest::newRow("crossed, its own value") << crossed << 3 << 10 << false << 10;
     }
     void curvePoints()
     {
+        QFETCH(QList<int>, points);
         QFETCH(int, point);
         QFETCH(int, position);
         QFETCH(bool, store);
         QFETCH(int, value);
-        const uint8_t points[6] = {0, 20, 40, 60, 80, 100};
-        const CurvePointEdit edit = clampCurvePoint(points, point, position);
+        uint8_t stored[6];
+        for (int i = 0; i < 6; ++i)
+            stored[i] = uint8_t(points[i]);
+        const CurvePointEdit edit = clampCurvePoint(stored, point, position);
         QCOMPARE(edit.store, store);
         QCOMPARE(edit.value, value);
+    }
+
+    // The channel found moving during calibration: more than 3000 from rest,
+    // either way, on a connected channel, X before Y before Z.
+    void movedChannel_data()
+    {
+        QTest::addColumn<QList<int>>("moves"); // raw minus rest, X Y Z
+        QTest::addColumn<QList<int>>("connected");
+        QTest::addColumn<int>("channel");
+        QTest::newRow("3000 is no movement")
+            << QList<int>{0, 3000, 0} << QList<int>{1, 1, 1} << 255;
+        QTest::newRow("3001 is") << QList<int>{0, 3001, 0} << QList<int>{1, 1, 1} << 1;
+        QTest::newRow("down as well") << QList<int>{0, 0, -3001} << QList<int>{1, 1, 1} << 2;
+        QTest::newRow("X first") << QList<int>{-5000, 9000, 0} << QList<int>{1, 1, 1} << 0;
+        QTest::newRow("not connected") << QList<int>{9000, 0, 9000} << QList<int>{0, 1, 2} << 2;
+    }
+    void movedChannel()
+    {
+        QFETCH(QList<int>, moves);
+        QFETCH(QList<int>, connected);
+        QFETCH(int, channel);
+        const uint32_t rest[3] = {8388608, 8388608, 8388608};
+        uint32_t raw[3];
+        uint8_t on[3];
+        for (int i = 0; i < 3; ++i) {
+            raw[i] = uint32_t(int64_t(rest[i]) + moves[i]);
+            on[i] = uint8_t(connected[i]);
+        }
+        QCOMPARE(int(pagerules::movedChannel(raw, rest, on)), channel);
     }
 
     void fieldsOfPackedRecords()

@@ -1,10 +1,11 @@
 // The window's wiring against simulated devices: the device list, selection
-// and page switching, every named slot of the wheel base page reaching its
-// field on the device, and the top buttons. What each page does is tested
-// with the page.
+// and page switching, every named slot of the wheel base and pedals pages
+// reaching its field on the device, and the top buttons. What each page
+// does is tested with the page.
 
 #include "FakePlatform.h"
 #include "ScriptedDialogs.h"
+#include "devices/UsbDeviceOrvPedals.h"
 #include "devices/UsbDeviceOrvWheelBase.h"
 #include "sim/Simulator.h"
 #include "support/FakeDevice.h"
@@ -12,11 +13,13 @@
 #include "vhid/BusFiles.h"
 #include "vhid/BusNames.h"
 #include "window/ORV_wheel_tool.h"
+#include "window/pages/PedalsPage.h"
 #include "window/pages/WheelBasePage.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
@@ -203,6 +206,57 @@ private slots:
         click("pushButton_SetDefaultConfig");
         QVERIFY(waitUntil([&] { return codesOf(pedals->received()).contains(8); }, 2000));
         QVERIFY(!codesOf(wheel->received()).contains(8));
+    }
+
+    // The pedals' named slots reach their own fields of the profile on the
+    // pedals, and their signals the page: the bars move, a calibration starts.
+    void pedalsSlotsAndSignals()
+    {
+        orvsim::SimPedals* sim = simulator->addPedals("pedals", 100);
+        QVERIFY(sim);
+        QVERIFY(waitUntil([&] { return devices()->count() == 2; }, LoadTimeoutMs));
+        devices()->setCurrentIndex(1);
+        QVERIFY(waitForPage(2));
+        const int slot = widget<QComboBox>("comboBox_ProfileName")->currentIndex();
+        std::map<size_t, int> expected; // offset -> value
+        for (const FieldBinding& row : PedalsPage::Bindings) {
+            if (auto* box = widget<QDoubleSpinBox>(row.control)) {
+                const bool isMax = QByteArray(row.control).contains("Max");
+                box->setValue(isMax ? 90.0 : 5.0);
+                QVERIFY(QMetaObject::invokeMethod(box, "editingFinished"));
+                expected[row.offset] = isMax ? 58981 : 3276;
+            } else {
+                // Strictly rising stored curves: one step in stays between
+                // the neighbours.
+                auto* slider = widget<QSlider>(row.control);
+                const bool first = QByteArray(row.control).endsWith("_0");
+                slider->setValue(slider->value() + (first ? 1 : -1));
+                expected[row.offset] = slider->value();
+            }
+        }
+        QVERIFY(waitUntil(
+            [&] {
+                const auto list = sim->profiles();
+                const auto& record = list.records[size_t(slot)];
+                for (const auto& [offset, value] : expected) {
+                    const bool wide = offset < offsetof(OrvUsbPedalsProfileV2, clutchCurve);
+                    if ((wide ? record[offset] | record[offset + 1] << 8 : record[offset]) != value)
+                        return false;
+                }
+                return true;
+            },
+            2000));
+
+        QVERIFY(
+            waitUntil([&] { return !widget<QLabel>("labelBrakeValue")->text().isEmpty(); }, 2000));
+        click("pedalsCalibrationButton");
+        QVERIFY(waitUntil(
+            [&] {
+                return widget<QLabel>("pedalsCalibrationTipsLabel")->text() ==
+                       "Release all pedals and press Next Step.";
+            },
+            2000));
+        QVERIFY(sim->isCalibrating());
     }
 
     // Newer wheel bases configure their encoder themselves; once removed the

@@ -22,6 +22,7 @@ enum class EditSignal
     Activated,           // combo boxes changed by the user only
     CurrentIndexChanged, // combo boxes changed by anyone
     Toggled,             // check boxes
+    EditingFinished,     // one-decimal spin boxes: the value goes in tenths
 };
 
 struct FieldBinding

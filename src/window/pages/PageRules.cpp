@@ -41,13 +41,45 @@ CurvePointEdit clampCurvePoint(const uint8_t (&points)[6], int i, int position)
     if (i == 5)
         return position < points[4] ? CurvePointEdit{false, points[4]}
                                     : CurvePointEdit{true, position};
-    // The upper neighbour wins when both are crossed, as the slider is set
-    // to the lower one first and then to the upper one.
-    if (position > points[i + 1])
-        return {false, points[i + 1]};
-    if (position < points[i - 1])
-        return {false, points[i - 1]};
-    return {true, position};
+    const int lower = points[i - 1];
+    const int upper = points[i + 1];
+    if (position >= lower && position <= upper)
+        return {true, position};
+    // Neighbours stored out of order leave no place between them: the point
+    // keeps what it has. Sending the slider to either neighbour would bounce
+    // it to the other one and back without end.
+    if (lower > upper)
+        return {false, points[i]};
+    return {false, position < lower ? lower : upper};
+}
+
+int forceFromTenths(int tenths)
+{
+    // value × 65535 / 100 truncated, with the value's one decimal kept exact.
+    return int(int64_t(tenths) * 65535 / 1000);
+}
+
+double forcePercent(uint16_t stored)
+{
+    return double(stored) / 65535.0 * 100.0;
+}
+
+double shownForcePercent(uint16_t stored)
+{
+    return (double(stored) * 100.0 + 100.0) / 65535.0;
+}
+
+uint8_t movedChannel(const uint32_t (&raw)[3], const uint32_t (&rest)[3],
+                     const uint8_t (&connected)[3])
+{
+    constexpr int64_t Threshold = 3000;
+    for (uint8_t channel = 0; channel < 3; ++channel) {
+        // A signed 32-bit difference, taken wide so its magnitude fits.
+        const auto difference = int64_t(int32_t(raw[channel] - rest[channel]));
+        if (connected[channel] != 0 && (difference > Threshold || -difference > Threshold))
+            return channel;
+    }
+    return NoChannel;
 }
 
 } // namespace pagerules

@@ -24,12 +24,29 @@ QString centerOffsetLabel(float turns);
 
 // The response curve stays non-decreasing. For point i (0 to 5) moved to
 // position, with the pedal's stored points: the position to store, or the
-// neighbour value the slider must be set back to (store is false then).
+// value the slider must be set back to (store is false then). Setting the
+// slider back comes here again with that value, which then either stores or
+// leaves the slider where it is, whatever the stored points are.
 struct CurvePointEdit
 {
     bool store;
     int value;
 };
 CurvePointEdit clampCurvePoint(const uint8_t (&points)[6], int i, int position);
+
+// Pedal force adjustments are 16-bit fractions (65535 is 100 %). A spin box
+// value in tenths of a percent as the fraction to store, truncated.
+int forceFromTenths(int tenths);
+// A stored force as the percentage it stands for (shown again after a
+// refused edit), and as showing a profile fills the box (a hair above).
+double forcePercent(uint16_t stored);
+double shownForcePercent(uint16_t stored);
+
+// The calibration wizard's channel detection: the first of X, Y, Z that is
+// connected and whose raw reading lies more than 3000 from its rest reading,
+// or NoChannel.
+constexpr uint8_t NoChannel = 0xFF;
+uint8_t movedChannel(const uint32_t (&raw)[3], const uint32_t (&rest)[3],
+                     const uint8_t (&connected)[3]);
 
 } // namespace pagerules

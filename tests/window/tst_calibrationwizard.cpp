@@ -1,0 +1,352 @@
+// The calibration wizard against simulated pedals driven by hand: a whole
+// run stored on the pedals, the refusals, the steps by connected channels,
+// cancelling, confirmations that never come or come twice, and pedals that
+// leave mid-run.
+
+#include "PageFixture.h"
+#include "ScriptedDialogs.h"
+#include "devices/UsbDeviceOrvPedals.h"
+#include "window/pages/CalibrationWizard.h"
+#include "window/pages/PedalsPage.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+using orvsim::SimPedals;
+
+class TestCalibrationWizard : public QObject
+{
+    Q_OBJECT
+
+    static constexpr int TimeoutMs = 3000;
+
+    TestBus bus;
+    std::unique_ptr<ScriptedDialogs> dialogs;
+    std::unique_ptr<PageFixture> f;
+    std::unique_ptr<CalibrationWizard> wizard;
+    std::unique_ptr<PedalsPage> page;
+    QPointer<UsbDeviceOrvPedals> pedals;
+    SimPedals* sim = nullptr;
+    uint32_t lastRaw[3] = {};
+
+    template <class T = QWidget> T* widget(const char* name) const
+    {
+        return f->host.findChild<T*>(name);
+    }
+    QPushButton* button(const char* name) const { return widget<QPushButton>(name); }
+    QString tips() const { return widget<QLabel>("pedalsCalibrationTipsLabel")->text(); }
+    PedalsCalibrationState& state() const { return pedals->calibrationState; }
+
+    // Connects the pedals as the window does.
+    void use(UsbDeviceOrvPedals* device)
+    {
+        pedals = device;
+        page->setDevice(device);
+        wizard->setDevice(device);
+        connect(device, &UsbDeviceOrvPedals::onJoystickUpdate, this,
+                [this](UsbDevice*, OrvUsbPedalsJoystickUpdate* update, uint64_t) {
+                    page->joystickUpdate(*update);
+                    const OrvUsbPedalsDebugOutput& d = update->debugOutput;
+                    lastRaw[0] = d.xRaw;
+                    lastRaw[1] = d.yRaw;
+                    lastRaw[2] = d.zRaw;
+                });
+        connect(device, &UsbDeviceOrvPedals::onCalibrationStarted, this,
+                [this] { wizard->calibrationStarted(); });
+        connect(device, &UsbDeviceOrvPedals::onCalibrationSave, this,
+                [this] { wizard->calibrationSaved(); });
+    }
+    // Until the page has taken a new record with the readings the pedals
+    // give now (in calibration mode they change only when driven).
+    bool settle()
+    {
+        std::fill(std::begin(lastRaw), std::end(lastRaw), 0); // no reading is 0
+        return waitUntil(
+            [&] {
+                for (int channel = 0; channel < 3; ++channel)
+                    if (lastRaw[channel] != sim->raw(channel))
+                        return false;
+                return true;
+            },
+            TimeoutMs);
+    }
+    void click(const char* name) { button(name)->click(); } // nothing when disabled
+    void next() { click("pedalsCalibrationNextStepButton"); }
+    bool start()
+    {
+        click("pedalsCalibrationButton");
+        return waitUntil([&] { return state().active == 1; }, TimeoutMs) && settle();
+    }
+    // On to the next step, pressing or releasing the channel of the pedal
+    // the step asks for (throttle, brake, clutch in channels' order).
+    void advance(const QList<int>& channels = {1, 2, 0})
+    {
+        const int step = state().step;
+        if (step >= 1 && step <= 6) {
+            const int channel = channels[(step - 1) / 2];
+            if (step % 2 == 1)
+                sim->pressChannel(channel, 1.0);
+            else
+                sim->releaseChannel(channel);
+            QVERIFY(settle());
+        }
+        next();
+    }
+    int sent(int code) const
+    {
+        int n = 0;
+        for (const auto& r : sim->received())
+            n += r[1] == code ? 1 : 0;
+        return n;
+    }
+    // Buttons and bars as when no run is on.
+    bool idle() const
+    {
+        return button("pedalsCalibrationButton")->text() == "Start calibration" &&
+               button("pedalsCalibrationButton")->isEnabled() &&
+               !button("pedalsCalibrationNextStepButton")->isEnabled() &&
+               !button("pedalsCalibrationPrevStepButton")->isEnabled() &&
+               widget<QLabel>("labelThrottle")->text() == "Throttle" &&
+               !widget("pedalClutch")->isHidden() && !widget("labelThrottleValue")->isHidden();
+    }
+
+public:
+    TestCalibrationWizard() { bus.useAsBackend(); }
+
+private slots:
+    void init()
+    {
+        dialogs = std::make_unique<ScriptedDialogs>();
+        f = std::make_unique<PageFixture>(bus);
+        wizard = std::make_unique<CalibrationWizard>(f->ui, &f->host);
+        page = std::make_unique<PedalsPage>(f->ui, *wizard);
+        // The buttons as the window's named slots bind them.
+        connect(button("pedalsCalibrationButton"), &QPushButton::clicked, this,
+                [this] { wizard->startOrCancel(); });
+        connect(button("pedalsCalibrationNextStepButton"), &QPushButton::clicked, this,
+                [this] { wizard->nextStep(); });
+        connect(button("pedalsCalibrationPrevStepButton"), &QPushButton::clicked, this,
+                [this] { wizard->previousStep(); });
+        UsbDeviceOrvPedals* device = f->pedals();
+        QVERIFY(device);
+        sim = static_cast<SimPedals*>(f->simulator.devices()[0]);
+        use(device);
+    }
+    void cleanup()
+    {
+        page.reset();
+        wizard.reset();
+        f.reset();
+        dialogs.reset();
+    }
+
+    // Throttle on Y, brake on Z, clutch on X: the record the pedals store is
+    // the readings taken, byte for byte.
+    void wholeRunIsStoredOnThePedals()
+    {
+        QVERIFY(start());
+        QCOMPARE(tips(), QString("Release all pedals and press Next Step."));
+        QCOMPARE(button("pedalsCalibrationButton")->text(), QString("Cancel calibration"));
+        QVERIFY(widget("pedalThrottle")->isHidden());
+        // In calibration mode the pedals rest unless driven: only the pedal
+        // pressed moves.
+        const uint32_t rest[3] = {sim->raw(0), sim->raw(1), sim->raw(2)};
+        next();
+
+        uint32_t pressed[3] = {};
+        for (int channel : {SimPedals::Y, SimPedals::Z, SimPedals::X}) {
+            sim->pressChannel(channel, 1.0);
+            pressed[channel] = sim->raw(channel);
+            QVERIFY(settle());
+            QCOMPARE(int(state().detectedChannel), channel);
+            // The middle bar shows the pedal being calibrated.
+            QVERIFY(waitUntil([&] { return widget<QProgressBar>("pedalBrake")->value() == 65535; },
+                              TimeoutMs));
+            next();
+            sim->releaseChannel(channel);
+            QVERIFY(settle());
+            next();
+        }
+        QCOMPARE(button("pedalsCalibrationNextStepButton")->text(), QString("Save calibration"));
+        QCOMPARE(tips(), QString("Press save to store the new calibration settings."));
+
+        sim->clearReceived();
+        next();
+        QCOMPARE(tips(), QString("Saving calibration."));
+        QVERIFY(!button("pedalsCalibrationButton")->isEnabled());
+        QVERIFY(waitUntil([&] { return state().active == 0; }, TimeoutMs));
+        QVERIFY(idle());
+        QVERIFY(dialogs->shown.isEmpty());
+
+        const PedalsCalibration expected{pressed[0], pressed[2], pressed[1], rest[0], rest[2],
+                                         rest[1],    0,          2,          1};
+        const QByteArray bytes(reinterpret_cast<const char*>(&expected), sizeof expected);
+        const auto onPedals = sim->calibration().bytes();
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(onPedals.data()), 27), bytes);
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(&pedals->calibration), 27), bytes);
+        // Out of calibration mode before the save, and again at the end.
+        QVERIFY(waitUntil([&] { return sent(15) == 2; }, TimeoutMs));
+        QCOMPARE(sim->received()[1][1], uint8_t(11));
+        QVERIFY(!sim->isCalibrating());
+    }
+
+    void refusals()
+    {
+        QVERIFY(start());
+        advance();
+        sim->pressChannel(SimPedals::Y, 1.0);
+        const uint32_t pressed = sim->raw(SimPedals::Y);
+        QVERIFY(settle());
+        next();
+        // Released, but by less than 5000.
+        sim->setRaw(SimPedals::Y, pressed - 4999);
+        QVERIFY(settle());
+        next();
+        QCOMPARE(state().step, 2);
+        QCOMPARE(dialogs->shown.size(), 1);
+        QCOMPARE(dialogs->shown[0].title, QString("Wrong value"));
+        QCOMPARE(dialogs->shown[0].text,
+                 QString("Min and Max values are the same. Have you pressed a pedal?"));
+        QCOMPARE(dialogs->shown[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+
+        advance(); // released for good
+        // The brake pressed on the throttle's channel.
+        sim->pressChannel(SimPedals::Y, 1.0);
+        QVERIFY(settle());
+        next();
+        QCOMPARE(state().step, 3);
+        QCOMPARE(dialogs->shown.size(), 2);
+        QCOMPARE(dialogs->shown[1].title, QString("Wrong channel"));
+        QCOMPARE(dialogs->shown[1].text,
+                 QString("This pedal is already in use. Please, choose another one."));
+    }
+
+    void stepsFollowTheConnectedChannels_data()
+    {
+        QTest::addColumn<QList<int>>("connected");
+        QTest::addColumn<QList<int>>("steps");
+        QTest::newRow("three") << QList<int>{0, 1, 2} << QList<int>{0, 1, 2, 3, 4, 5, 6, 7};
+        QTest::newRow("two: no clutch") << QList<int>{0, 2} << QList<int>{0, 1, 2, 3, 4, 7};
+        QTest::newRow("one: throttle only") << QList<int>{1} << QList<int>{0, 1, 2, 7};
+        QTest::newRow("none") << QList<int>{} << QList<int>{0, 7};
+    }
+    void stepsFollowTheConnectedChannels()
+    {
+        QFETCH(QList<int>, connected);
+        QFETCH(QList<int>, steps);
+        for (int channel = 0; channel < 3; ++channel)
+            sim->setConnected(channel, connected.contains(channel));
+        QVERIFY(start());
+        QList<int> visited{state().step};
+        while (state().step != 7 && visited.size() <= 8) {
+            advance(connected);
+            visited << state().step;
+        }
+        QCOMPARE(visited, steps);
+        QCOMPARE(button("pedalsCalibrationNextStepButton")->text(), QString("Save calibration"));
+
+        // Back from the save step to the last released step; with no pedal
+        // there is none to go back to.
+        const int pedalCount = connected.size();
+        QCOMPARE(button("pedalsCalibrationPrevStepButton")->isEnabled(), pedalCount > 0);
+        click("pedalsCalibrationPrevStepButton");
+        QCOMPARE(state().step, pedalCount > 0 ? 2 * pedalCount : 7);
+        QVERIFY(dialogs->shown.isEmpty());
+    }
+
+    void cancelAtAnyStep_data()
+    {
+        QTest::addColumn<int>("step");
+        QTest::newRow("0") << 0;
+        QTest::newRow("3, pressed") << 3;
+        QTest::newRow("7") << 7;
+    }
+    void cancelAtAnyStep()
+    {
+        QFETCH(int, step);
+        QVERIFY(start());
+        for (int i = 0; i < 8 && state().step != step; ++i)
+            advance();
+        QCOMPARE(state().step, step);
+        sim->pressChannel(SimPedals::X, 1.0);
+        sim->clearReceived();
+        click("pedalsCalibrationButton");
+        QCOMPARE(int(state().active), 0);
+        QVERIFY(idle());
+        QCOMPARE(tips(), QString(" "));
+        QVERIFY(waitUntil([&] { return !sim->isCalibrating(); }, TimeoutMs));
+        QCOMPARE(sent(15), 1);
+    }
+
+    // Unconfirmed, the wizard stays starting while the pedals are asked
+    // again; the middle bar shows the brake meanwhile.
+    void startNeverConfirmed()
+    {
+        sim->setSilent(true);
+        sim->clearReceived();
+        click("pedalsCalibrationButton");
+        QTest::qWait(1300);
+        QCOMPARE(int(state().active), 0);
+        QCOMPARE(tips(), QString("Starting calibration process"));
+        QVERIFY(!button("pedalsCalibrationButton")->isEnabled());
+        QVERIFY(!button("pedalsCalibrationNextStepButton")->isEnabled());
+        QVERIFY(widget("pedalThrottle")->isHidden());
+        QVERIFY(sent(14) >= 2);
+        sim->pressChannel(SimPedals::Y, 1.0);
+        QVERIFY(waitUntil([&] { return widget<QProgressBar>("pedalBrake")->value() == 65535; },
+                          TimeoutMs));
+    }
+
+    // A repeated start confirmation keeps the step; a save confirmation
+    // after the run starts no other.
+    void repeatedConfirmations()
+    {
+        QVERIFY(start());
+        advance();
+        advance();
+        wizard->calibrationStarted();
+        QCOMPARE(state().step, 2);
+        click("pedalsCalibrationButton");
+        sim->clearReceived();
+        wizard->calibrationSaved();
+        QTest::qWait(100);
+        QCOMPARE(sent(14), 0);
+        QVERIFY(idle());
+
+        // A connected byte other than 1 is still one pedal.
+        QVERIFY(start());
+        OrvUsbPedalsJoystickUpdate record{};
+        record.debugOutput.xConnected = 1;
+        record.debugOutput.zConnected = 2;
+        page->joystickUpdate(record);
+        QCOMPARE(state().pedalCount, 2u);
+    }
+
+    // Nothing touches the pedals that left; the new object they come back
+    // as finds the wizard idle and the bars in their normal layout.
+    void pedalsLeaveMidRun()
+    {
+        QVERIFY(start());
+        for (int i = 0; i < 3; ++i)
+            advance();
+        sim->unplug();
+        QVERIFY(waitUntil([&] { return pedals.isNull(); }, TimeoutMs));
+        for (const char* name : {"pedalsCalibrationNextStepButton",
+                                 "pedalsCalibrationPrevStepButton", "pedalsCalibrationButton"})
+            click(name);
+        wizard->calibrationSaved();
+
+        QVERIFY(sim->plug());
+        UsbDeviceOrvPedals* again = f->pedalsAgain();
+        QVERIFY(again);
+        use(again);
+        QCOMPARE(int(state().active), 0);
+        QVERIFY(idle());
+        QVERIFY(start());
+    }
+};
+
+QTEST_MAIN(TestCalibrationWizard)
+#include "tst_calibrationwizard.moc"

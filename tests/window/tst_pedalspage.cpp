@@ -1,0 +1,304 @@
+// The pedals page against simulated pedals: curve points under the
+// neighbour rule (also when stored badly), the reset, the force gap, showing
+// a profile, the bars, and when edits reach the pedals.
+
+#include "PageFixture.h"
+#include "devices/UsbDeviceOrvPedals.h"
+#include "window/pages/CalibrationWizard.h"
+#include "window/pages/PedalsPage.h"
+
+#include <QDoubleSpinBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProgressBar>
+#include <QSlider>
+#include <QTest>
+
+#include <cstring>
+
+using Curve = QList<int>;
+
+class TestPedalsPage : public QObject
+{
+    Q_OBJECT
+
+    const Curve linear{0, 20, 40, 60, 80, 100};
+    TestBus bus;
+    std::unique_ptr<PageFixture> f;
+    std::unique_ptr<CalibrationWizard> wizard;
+    std::unique_ptr<PedalsPage> page;
+    UsbDeviceOrvPedals* pedals = nullptr;
+
+    template <class T = QWidget> T* widget(const QString& name) const
+    {
+        return f->host.findChild<T*>(name);
+    }
+    QSlider* slider(const QString& pedal, int i) const
+    {
+        return widget<QSlider>(QString("slider_%1_%2").arg(pedal).arg(i));
+    }
+    QString label(const QString& pedal, int i) const
+    {
+        return widget<QLabel>(QString("slider_%1Value_%2").arg(pedal).arg(i))->text();
+    }
+    uint8_t* record() const
+    {
+        return reinterpret_cast<uint8_t*>(&pedals->profiles[pedals->currentProfileIndex]);
+    }
+    // Curves follow each other in the record: clutch, brake, throttle.
+    uint8_t* curveOf(const QString& pedal) const
+    {
+        const int n = pedal == "clutch" ? 0 : pedal == "brake" ? 1 : 2;
+        return record() + offsetof(OrvUsbPedalsProfileV2, clutchCurve) + 6 * n;
+    }
+    Curve stored(const QString& pedal) const { return Curve(curveOf(pedal), curveOf(pedal) + 6); }
+    Curve shown(const QString& pedal) const
+    {
+        Curve values;
+        for (int i = 0; i < 6; ++i)
+            values << slider(pedal, i)->value();
+        return values;
+    }
+    // Stores the curve and shows the profile, as loading it would.
+    void showCurve(const QString& pedal, const Curve& curve)
+    {
+        std::copy(curve.begin(), curve.end(), curveOf(pedal));
+        page->showProfile(pedals->currentProfileIndex);
+    }
+
+public:
+    TestPedalsPage() { bus.useAsBackend(); }
+
+private slots:
+    void init()
+    {
+        f = std::make_unique<PageFixture>(bus);
+        wizard = std::make_unique<CalibrationWizard>(f->ui, &f->host);
+        page = std::make_unique<PedalsPage>(f->ui, *wizard);
+        f->bindEdits(PedalsPage::Bindings.data(), PedalsPage::Bindings.size(),
+                     [this](size_t row, int value) { page->edit(PedalsField(row), value); });
+        pedals = f->pedals();
+        QVERIFY(pedals);
+        page->setDevice(pedals);
+        for (const char* pedal : {"clutch", "brake", "throttle"})
+            showCurve(pedal, linear);
+        pedals->updateTimer.stop();
+    }
+    void cleanup()
+    {
+        page.reset();
+        wizard.reset();
+        f.reset();
+    }
+
+    void curvePointKeepsBetweenItsNeighbours_data()
+    {
+        QTest::addColumn<QString>("pedal");
+        QTest::addColumn<int>("point");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<int>("value"); // stored and shown
+        QTest::newRow("brake 2 below 1 snaps to 1") << "brake" << 2 << 10 << 20;
+        QTest::newRow("brake 2 above 3 snaps to 3") << "brake" << 2 << 75 << 60;
+        QTest::newRow("throttle 3 between") << "throttle" << 3 << 50 << 50;
+        QTest::newRow("clutch 0 above 1") << "clutch" << 0 << 30 << 20;
+        QTest::newRow("clutch 5 below 4") << "clutch" << 5 << 70 << 80;
+    }
+    void curvePointKeepsBetweenItsNeighbours()
+    {
+        QFETCH(QString, pedal);
+        QFETCH(int, point);
+        QFETCH(int, position);
+        QFETCH(int, value);
+        slider(pedal, point)->setValue(position);
+        Curve expected = linear;
+        expected[point] = value;
+        QCOMPARE(shown(pedal), expected);
+        QCOMPARE(stored(pedal), expected);
+        QCOMPARE(label(pedal, point), QString("%1%").arg(value));
+        QVERIFY(pedals->updateTimer.isActive());
+        for (const char* other : {"clutch", "brake", "throttle"})
+            QVERIFY(pedal == other || stored(other) == linear);
+    }
+
+    // Shown as loaded, each point under the rule: nothing loops on
+    // neighbours stored out of order, and a point the page writes sits
+    // between its neighbours.
+    void badlyStoredCurveIsShown_data()
+    {
+        QTest::addColumn<Curve>("curve");
+        QTest::addColumn<Curve>("after");
+        QTest::newRow("neighbours crossed")
+            << Curve{0, 20, 95, 10, 80, 100} << Curve{0, 20, 95, 10, 80, 100};
+        QTest::newRow("descending")
+            << Curve{50, 40, 30, 20, 10, 0} << Curve{40, 40, 30, 20, 10, 10};
+        // The last slider already shows 100: nothing moves it.
+        QTest::newRow("above 100")
+            << Curve{0, 20, 40, 60, 180, 200} << Curve{0, 20, 40, 60, 100, 200};
+    }
+    void badlyStoredCurveIsShown()
+    {
+        QFETCH(Curve, curve);
+        QFETCH(Curve, after);
+        showCurve("brake", curve);
+        QCOMPARE(stored("brake"), after);
+        for (int i = 0; i < 6; ++i) {
+            QCOMPARE(slider("brake", i)->value(), qMin(after[i], 100));
+            if (after[i] != curve[i])
+                QVERIFY((i == 0 || after[i - 1] <= after[i]) &&
+                        (i == 5 || after[i] <= after[i + 1]));
+        }
+    }
+
+    void resetEndsLinear_data()
+    {
+        QTest::addColumn<int>("pedal");
+        QTest::addColumn<Curve>("curve");
+        const Curve flat{50, 50, 50, 50, 50, 50};
+        QTest::newRow("throttle from all 50") << int(Pedal::Throttle) << flat;
+        QTest::newRow("brake from all 50") << int(Pedal::Brake) << flat;
+        QTest::newRow("clutch from all 50") << int(Pedal::Clutch) << flat;
+        QTest::newRow("neighbours crossed") << int(Pedal::Brake) << Curve{0, 20, 95, 10, 80, 100};
+        QTest::newRow("above 100") << int(Pedal::Clutch) << Curve{0, 20, 40, 60, 80, 200};
+    }
+    void resetEndsLinear()
+    {
+        QFETCH(int, pedal);
+        QFETCH(Curve, curve);
+        const QString name = QStringList{"clutch", "brake", "throttle"}[pedal];
+        showCurve(name, curve);
+        page->resetCurve(Pedal(pedal));
+        QCOMPARE(stored(name), linear);
+        QCOMPARE(shown(name), linear);
+        QCOMPARE(label(name, 3), QString("60%"));
+    }
+
+    // The maximum stays at least 10 (of 65535) above the minimum; a refused
+    // edit shows the stored value again.
+    void forceGap_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<int>("other"); // the stored partner: minimum or maximum
+        QTest::addColumn<double>("entered");
+        QTest::addColumn<int>("stored"); // in the edited field afterwards
+        QTest::addColumn<double>("shown");
+        const int brakeMax = int(PedalsField::BrakeMaxForce);
+        const int throttleMin = int(PedalsField::ThrottleMinForce);
+        QTest::newRow("max 10.0 over 6547 refused") << brakeMax << 6547 << 10.0 << 1000 << 1.5;
+        QTest::newRow("max 10.1 over 6547") << brakeMax << 6547 << 10.1 << 6619 << 10.1;
+        QTest::newRow("min 10.0 under 6560 refused") << throttleMin << 6560 << 10.0 << 1000 << 1.5;
+        QTest::newRow("min 9.9 under 6560") << throttleMin << 6560 << 9.9 << 6487 << 9.9;
+        QTest::newRow("max over a minimum of 65535 refused")
+            << int(PedalsField::ClutchMaxForce) << 65535 << 100.0 << 1000 << 1.5;
+    }
+    void forceGap()
+    {
+        QFETCH(int, field);
+        QFETCH(int, other);
+        QFETCH(double, entered);
+        QFETCH(int, stored);
+        QFETCH(double, shown);
+        const FieldBinding& edited = PedalsPage::Bindings[size_t(field)];
+        const FieldBinding& partner =
+            PedalsPage::Bindings[size_t(field < 3 ? field + 3 : field - 3)];
+        storeField(record(), edited, 1000); // not what an edit here stores
+        storeField(record(), partner, other);
+
+        auto* box = widget<QDoubleSpinBox>(edited.control);
+        box->setValue(entered);
+        QVERIFY(QMetaObject::invokeMethod(box, "editingFinished"));
+        QCOMPARE(readField(record(), edited), stored);
+        QCOMPARE(readField(record(), partner), other);
+        QCOMPARE(box->value(), shown);
+        QCOMPARE(pedals->updateTimer.isActive(), stored != 1000);
+    }
+
+    // Each pedal's curve and forces in its own widgets; forces of 0 and
+    // 65535 at the boxes' limits, nothing written back, nothing sent.
+    void showProfileFillsEachPedal()
+    {
+        OrvUsbPedalsProfileV2& p = pedals->profiles[1];
+        const uint8_t curves[3][6] = {
+            {0, 30, 55, 75, 90, 100}, {0, 10, 25, 45, 70, 100}, {5, 15, 32, 52, 75, 95}};
+        // Clutch, brake and throttle curves follow each other in the record.
+        std::memcpy(reinterpret_cast<uint8_t*>(&p) + offsetof(OrvUsbPedalsProfileV2, clutchCurve),
+                    curves, sizeof curves);
+        p.clutchMaxForce = 0;
+        p.brakeMaxForce = 52428;
+        p.throttleMinForce = 65535;
+        pedals->settingsLoaded = false;
+
+        page->showProfile(1);
+        QCOMPARE(int(pedals->currentProfileIndex), 1);
+        QCOMPARE(shown("clutch"), Curve(curves[0], curves[0] + 6));
+        QCOMPARE(shown("brake"), Curve(curves[1], curves[1] + 6));
+        QCOMPARE(shown("throttle"), Curve(curves[2], curves[2] + 6));
+        QCOMPARE(label("throttle", 5), QString("95%"));
+        QCOMPARE(widget<QDoubleSpinBox>("spinBox_clutchMaxForceAdjustment")->value(), 1.0);
+        QCOMPARE(widget<QDoubleSpinBox>("spinBox_brakeMaxForceAdjustment")->value(), 80.0);
+        QCOMPARE(widget<QDoubleSpinBox>("spinBox_throttleMinForceAdjustment")->value(), 100.0);
+        QCOMPARE(int(p.clutchMaxForce), 0);
+        QVERIFY(!pedals->updateTimer.isActive());
+    }
+
+    void barsFollowThePedals()
+    {
+        // Live: the throttle (Z) fully pressed on the device.
+        connect(pedals, &UsbDeviceOrvPedals::onJoystickUpdate, this,
+                [this](UsbDevice*, OrvUsbPedalsJoystickUpdate* update, uint64_t) {
+                    page->joystickUpdate(*update);
+                });
+        auto* sim = static_cast<orvsim::SimPedals*>(f->simulator.devices()[0]);
+        QVERIFY(sim->pressChannel(orvsim::SimPedals::Z, 1.0));
+        QVERIFY(waitUntil([&] { return widget<QLabel>("labelThrottleValue")->text() == "100.0%"; },
+                          3000));
+        QCOMPARE(widget<QProgressBar>("pedalThrottle")->value(), 65535);
+        disconnect(pedals, nullptr, this, nullptr);
+
+        page->drawPedals(65535, 32767, 0);
+        QCOMPARE(widget<QProgressBar>("pedalClutch")->value(), 65535);
+        QCOMPARE(widget<QLabel>("labelBrakeValue")->text(), QString("50.0%"));
+        QCOMPARE(widget<QProgressBar>("pedalThrottle")->value(), 0);
+        // Records closer than the redraw interval: the last one is shown.
+        OrvUsbPedalsJoystickUpdate record{};
+        for (uint16_t v : {100, 200, 300}) {
+            record.yAxis = v;
+            page->joystickUpdate(record);
+        }
+        QVERIFY(
+            waitUntil([&] { return widget<QLabel>("labelBrakeValue")->text() == "0.5%"; }, 1000));
+    }
+
+    // Edits within 250 ms go out together in one update, 250 ms after the
+    // first of them.
+    void editsWithinTheDelayGiveOneUpdate()
+    {
+        auto* sim = f->simulator.devices()[0];
+        sim->clearReceived();
+        QElapsedTimer clock;
+        clock.start();
+        slider("throttle", 1)->setValue(25);
+        auto* box = widget<QDoubleSpinBox>("spinBox_brakeMaxForceAdjustment");
+        box->setValue(90.0);
+        QVERIFY(QMetaObject::invokeMethod(box, "editingFinished"));
+        slider("clutch", 3)->setValue(55);
+
+        auto updates = [&](uint8_t end) {
+            int n = 0;
+            for (const auto& r : sim->received())
+                n += r[1] == 12 && (r[10] == 0xFF) == (end == 0xFF) ? 1 : 0;
+            return n;
+        };
+        QVERIFY(waitUntil([&] { return updates(0xFF) > 0; }, 3000));
+        QVERIFY(clock.elapsed() >= 200);
+        QTest::qWait(100);
+        QCOMPARE(updates(0), 1);
+        const auto list = sim->profiles();
+        const auto& onPedals = list.records[pedals->currentProfileIndex];
+        QCOMPARE(int(onPedals[offsetof(OrvUsbPedalsProfileV2, throttleCurve) + 1]), 25);
+        QCOMPARE(int(onPedals[offsetof(OrvUsbPedalsProfileV2, clutchCurve) + 3]), 55);
+        QCOMPARE(int(onPedals[offsetof(OrvUsbPedalsProfileV2, brakeMaxForce) + 1]), 58981 >> 8);
+    }
+};
+
+QTEST_MAIN(TestPedalsPage)
+#include "tst_pedalspage.moc"
