@@ -9,6 +9,7 @@
 #include "devices/UsbDeviceOrvPedals.h"
 #include "devices/UsbDeviceOrvWheelBase.h"
 #include "pages/AccessNotice.h"
+#include "pages/FirmwareUpdateFlow.h"
 #include "pages/PedalsPage.h"
 #include "pages/ProfileDevice.h"
 #include "pages/ProfileRow.h"
@@ -19,7 +20,6 @@
 #include <QDateTime>
 #include <QMetaType>
 #include <QPointer>
-#include <QProgressDialog>
 #include <QStandardItemModel>
 
 Q_DECLARE_METATYPE(QPointer<UsbDevice>)
@@ -49,6 +49,7 @@ ORV_wheel_tool::ORV_wheel_tool(QWidget* parent)
     pedalsPage = std::make_unique<PedalsPage>(*ui);
     profileRow = std::make_unique<ProfileRow>(*ui, this);
     accessNotice = std::make_unique<AccessNotice>(*ui);
+    firmwareFlow = std::make_unique<FirmwareUpdateFlow>(this);
 #ifndef Q_OS_WIN
     // The games compatibility key is a Windows registry value: elsewhere the
     // row would offer something that cannot exist.
@@ -88,11 +89,7 @@ quint64 ORV_wheel_tool::rimRebuilds() const
 
 void ORV_wheel_tool::resetProgressDialog()
 {
-    if (!progressDialog)
-        return;
-    progressDialog->close();
-    progressDialog->deleteLater();
-    progressDialog = nullptr;
+    firmwareFlow->closeDialog();
 }
 
 void ORV_wheel_tool::setUiEnabled(bool isEnabled)
@@ -197,7 +194,19 @@ void ORV_wheel_tool::connectDevice()
         profileRow->setDevice(profileDevice.get(), pedalsPage.get());
         on_pushButton_LoadConfig_clicked();
     } else if ((bootloader = qobject_cast<UsbDeviceOrvBootloader*>(currentDevice))) {
+        connect(bootloader, &UsbDeviceOrvBootloader::onFirmwareUpdateStarted, this,
+                &ORV_wheel_tool::onFirmwareUpdateStarted);
+        connect(bootloader, &UsbDeviceOrvBootloader::onFirmwareUpdateProgress, this,
+                &ORV_wheel_tool::onFirmwareUpdateProgress);
+        connect(bootloader, &UsbDeviceOrvBootloader::onUpdateCompleted, this,
+                &ORV_wheel_tool::onFirmwareUpdateCompleted);
+        connect(bootloader, &UsbDeviceOrvBootloader::onUpdateFailed, this,
+                &ORV_wheel_tool::onFirmwareUpdateFailed);
+        firmwareFlow->setDevice(bootloader);
         setUiEnabled(true);
+        // Arriving in the bootloader means an update is wanted: ask for the
+        // image at once. The prompt runs the event loop, so nothing follows.
+        on_pushButton_UpdateFirmware_clicked();
     }
 }
 
@@ -206,6 +215,7 @@ void ORV_wheel_tool::disconnectDevice()
     disconnect(currentDevice, nullptr, this, nullptr);
     if (bootloader)
         resetProgressDialog();
+    firmwareFlow->setDevice(nullptr);
     wheelBase = nullptr;
     pedals = nullptr;
     bootloader = nullptr;

@@ -15,10 +15,10 @@ namespace Ui {
 class ORV_wheel_tool;
 }
 class AccessNotice;
+class FirmwareUpdateFlow;
 class PedalsPage;
 class ProfileDevice;
 class ProfileRow;
-class QProgressDialog;
 class RimView;
 class UsbDevice;
 class UsbDeviceOrvBootloader;
@@ -49,6 +49,10 @@ private slots:
     void onDeviceDisconnected(UsbDevice* device);
     void onJoystickUpdate(UsbDevice* device, OrvUsbWheelBaseJoystickUpdate* update,
                           uint64_t readTimeMicros);
+    void onFirmwareUpdateStarted(int chunks);
+    void onFirmwareUpdateProgress(int currentChunk);
+    void onFirmwareUpdateCompleted(UsbDevice* device);
+    void onFirmwareUpdateFailed(UsbDevice* device, QString errorMessage);
     void drawWheel(int16_t axis_value);
     void onSettingsLoaded(UsbDevice* device);
     void onSettingsLoadFailed(UsbDevice* device, QString message);
@@ -68,6 +72,7 @@ private slots:
     void on_pushButton_LoadConfig_clicked();
     void on_pushButton_SetDefaultConfig_clicked();
     void on_pushButton_EnterExitBootloader_clicked();
+    void on_pushButton_UpdateFirmware_clicked();
     void on_comboBox_ProfileName_activated(int index);
     void on_pushButton_AddProfile_clicked();
     void on_pushButton_RemoveProfile_clicked();
@@ -93,7 +98,8 @@ private:
     void disconnectDevice();
 
     Ui::ORV_wheel_tool* ui;
-    QProgressDialog* progressDialog = nullptr;
+    // The firmware update flow; it holds the progress dialog.
+    std::unique_ptr<FirmwareUpdateFlow> firmwareFlow;
     UsbManager usbManager;
     UsbDevice* currentDevice = nullptr;
     UsbDeviceOrvBootloader* bootloader = nullptr;

@@ -3,6 +3,7 @@
 
 #include "ORV_wheel_tool.h"
 
+#include "pages/FirmwareUpdateFlow.h"
 #include "pages/ProfileRow.h"
 #include "pages/RimView.h"
 #include "pages/WheelBasePage.h"
@@ -12,6 +13,26 @@ using F = WheelBaseField;
 void ORV_wheel_tool::onJoystickUpdate(UsbDevice*, OrvUsbWheelBaseJoystickUpdate* update, uint64_t)
 {
     rimView->joystickUpdate(*update);
+}
+
+void ORV_wheel_tool::onFirmwareUpdateStarted(int chunks)
+{
+    firmwareFlow->started(chunks);
+}
+
+void ORV_wheel_tool::onFirmwareUpdateProgress(int currentChunk)
+{
+    firmwareFlow->progress(currentChunk);
+}
+
+void ORV_wheel_tool::onFirmwareUpdateCompleted(UsbDevice*)
+{
+    firmwareFlow->completed();
+}
+
+void ORV_wheel_tool::onFirmwareUpdateFailed(UsbDevice*, QString errorMessage)
+{
+    firmwareFlow->failed(errorMessage);
 }
 
 void ORV_wheel_tool::drawWheel(int16_t axis_value)
@@ -72,6 +93,11 @@ void ORV_wheel_tool::on_comboBox_InertiaEffect_activated(int index)
 void ORV_wheel_tool::on_comboBox_SpringEffect_activated(int index)
 {
     wheelBasePage->edit(F::SpringEffect, index);
+}
+
+void ORV_wheel_tool::on_pushButton_UpdateFirmware_clicked()
+{
+    firmwareFlow->chooseImage();
 }
 
 void ORV_wheel_tool::on_comboBox_ProfileName_activated(int index)
