@@ -68,7 +68,7 @@ class TestFirmwareUpdateFlow : public QObject
         clock.start();
         while (f->manager->getDevice(path) && clock.elapsed() < 5000)
             QThread::msleep(1);
-        QThread::msleep(20); // the queued departure follows the removal at once
+        QThread::msleep(100); // the queued departure follows the removal at once
     }
 
 public:
@@ -256,6 +256,7 @@ private slots:
             QCOMPARE(dialogs->shown.last().text, QString("Update completed successfully!"));
         }
         QVERIFY(sim->waitForIdentity(Identity::Application, 5000));
+        QVERIFY(runUntil([&] { return boot.isNull(); }, 5000)); // its departure handled
         std::vector<uint8_t> padded(bytes.begin(), bytes.end());
         padded.resize(Chunks * 32, 0);
         QCOMPARE(sim->installedImage(), padded);
@@ -277,6 +278,7 @@ private slots:
         flow->chooseImage();
         QVERIFY(waitForBoxes(1));
         QVERIFY(sim->waitForIdentity(Identity::Application, 5000));
+        QVERIFY(runUntil([&] { return boot.isNull(); }, 5000)); // its departure handled
         QCOMPARE(sim->installedImage(), std::vector<uint8_t>(second.begin(), second.end()));
         QCOMPARE(made.size(), 2);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
