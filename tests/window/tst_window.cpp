@@ -235,6 +235,8 @@ private slots:
         QVERIFY(dialogs->shown.isEmpty());
         QCOMPARE(button->text(), QString("Exit Bootloader"));
         QVERIFY(widget("pushButton_UpdateFirmware")->isVisible());
+        click("pushButton_UpdateFirmware"); // asks again
+        QCOMPARE(dialogs->captions.size(), 4);
         QCOMPARE(page(), 0);
 
         // And back: the wheel base returns and loads.
