@@ -45,6 +45,15 @@ void UsbDeviceOrvBootloader::buildChunkCommand(const QByteArray& paddedImage, in
     }
 }
 
+QString UsbDeviceOrvBootloader::imageTooLargeMessage(qint64 bytes)
+{
+    return QCoreApplication::translate(
+               "ORV_wheel_tool",
+               "Firmware image too large: %1 bytes; at most %2 bytes can be written.")
+        .arg(bytes)
+        .arg(MaxImageSize);
+}
+
 void UsbDeviceOrvBootloader::sendCommand(UsbCommand code, int byte, uint8_t value, bool expectReply)
 {
     OrvCommandReport command(code, ProtocolVersion);
@@ -74,16 +83,11 @@ void UsbDeviceOrvBootloader::updateFirmware(QByteArray newFirmwareBytes)
     // The chunk fields cannot describe a longer image; refuse it before the
     // device has seen any of it, and leave whatever runs alone.
     if (newFirmwareBytes.size() > MaxImageSize) {
-        emit onUpdateFailed(this, QCoreApplication::translate(
-                                      "ORV_wheel_tool",
-                                      "Firmware image too large: %1 bytes; at most %2 bytes "
-                                      "can be written.")
-                                      .arg(newFirmwareBytes.size())
-                                      .arg(MaxImageSize));
+        emit onUpdateFailed(this, imageTooLargeMessage(newFirmwareBytes.size()));
         return;
     }
     firmware = padToChunks(std::move(newFirmwareBytes));
-    updating = true;
+    awaitedChunk = -1; // the update this one replaces is not followed any more
     // A receiver may show a dialog, and an unplug while it is open deletes
     // this object.
     QPointer<UsbDevice> self(this);
@@ -96,8 +100,9 @@ void UsbDeviceOrvBootloader::sendChunk(int index)
 {
     const int chunks = chunkCount();
     const bool last = index >= chunks;
-    if (last)
-        updating = false;
+    // The echo that moved the update on was the one awaited; any other echo
+    // of that chunk is late.
+    awaitedChunk = -1;
     const unsigned step = ++transferStep;
     // A modal progress dialog runs the event loop from here: an unplug there
     // deletes this object, and a report handled there may already have sent
@@ -109,6 +114,8 @@ void UsbDeviceOrvBootloader::sendChunk(int index)
 
     uint8_t command[OrvUsbReport::Size];
     buildChunkCommand(firmware, index, command);
+    if (!last)
+        awaitedChunk = index;
     sendReport(command, !last);
     if (last)
         emit onUpdateCompleted(this);
@@ -117,15 +124,17 @@ void UsbDeviceOrvBootloader::sendChunk(int index)
 bool UsbDeviceOrvBootloader::namesChunkOfUpdate(const OrvUsbReport& report) const
 {
     const int index = qFromLittleEndian<qint16>(report.data + IndexOffset);
-    return updating && index >= 0 && index < chunkCount();
+    return awaitedChunk >= 0 && index == awaitedChunk;
 }
 
 void UsbDeviceOrvBootloader::handleReport(OrvUsbReport* report, uint64_t readTimeMicros)
 {
     UsbDevice::handleReport(report, readTimeMicros);
     const auto code = static_cast<UsbCommand>(report->data[1]);
-    // An echo that names no chunk of the running update is not followed:
-    // that would read past the image.
+    // Only the echo of the chunk sent last is followed: one naming no chunk
+    // of the image would read past it, and a late one (a chunk sent twice,
+    // an update replaced) would send chunks out of turn and end the update
+    // before the device has them all.
     if (code == UsbCommand::FirmwareChunk && !namesChunkOfUpdate(*report))
         return;
 
@@ -148,12 +157,15 @@ void UsbDeviceOrvBootloader::handleChunkEcho(const OrvUsbReport& echo)
     const int index = qFromLittleEndian<qint16>(echo.data + IndexOffset);
     const quint32 crc = qFromLittleEndian<quint32>(echo.data + CrcOffset);
     if (crc32Words(echo.data + DataOffset, ChunkSize) == crc) {
-        sendChunk(index + 1);
+        // Intact, yet not this image's chunk: the echo of a replaced update.
+        if (std::memcmp(echo.data + DataOffset, firmware.constData() + index * ChunkSize,
+                        ChunkSize) == 0)
+            sendChunk(index + 1);
         return;
     }
 
     const int count = qFromLittleEndian<qint16>(echo.data + CountOffset);
-    updating = false;
+    awaitedChunk = -1;
     ++transferStep;
     // Nothing more goes out, even when the echo came under the joystick
     // report ID, which leaves the resend running.

@@ -42,6 +42,8 @@ public:
     // the closing command (index = count = chunk count, all else zero) when
     // index is not a chunk of the image.
     static void buildChunkCommand(const QByteArray& paddedImage, int index, uint8_t* command);
+    // Why an image of this many bytes is refused.
+    static QString imageTooLargeMessage(qint64 bytes);
 
     OrvUsbDeviceInfo deviceInfo = {};
     QByteArray firmware;
@@ -64,11 +66,12 @@ private:
     // A command of the bootloader's protocol with one payload byte set.
     void sendCommand(UsbCommand code, int byte, uint8_t value, bool expectReply);
     void sendChunk(int index);
-    // True for an echo naming a chunk of the update under way.
+    // True for the echo of the chunk the update waits for.
     bool namesChunkOfUpdate(const OrvUsbReport& report) const;
     void handleChunkEcho(const OrvUsbReport& echo);
 
-    bool updating = false;
+    // The chunk whose echo the update waits for; -1 when it waits for none.
+    int awaitedChunk = -1;
     // Moves on with every step of an update, so a step can tell whether a
     // signal receiver ran the event loop and a report moved the update on.
     unsigned transferStep = 0;

@@ -53,6 +53,21 @@ void SimBootloader::setCorruptEchoOfChunk(int index)
     corruptChunk = index;
 }
 
+void SimBootloader::setSilentAfterChunk(int index)
+{
+    std::lock_guard<std::mutex> guard(mutex);
+    silentAfter = index;
+}
+
+bool SimBootloader::plug()
+{
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        hung = false;
+    }
+    return SimDevice::plug();
+}
+
 std::vector<uint8_t> SimBootloader::receivedImage() const
 {
     std::lock_guard<std::mutex> guard(mutex);
@@ -85,6 +100,11 @@ SimBootloader::Outcome SimBootloader::lastOutcome() const
 
 void SimBootloader::handleOutputReport(const Report& command)
 {
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        if (hung)
+            return;
+    }
     switch (command[1]) {
     case Command::FirmwareChunk:
         takeChunk(command);
@@ -137,6 +157,8 @@ void SimBootloader::takeChunk(const Report& command)
     echo[0] = ResponseReportId;
     if (index == corruptChunk)
         echo[DataOffset] ^= 0x01;
+    if (silentAfter >= 0 && index == silentAfter)
+        hung = true;
     const bool intact = wordCrc32(&command[DataOffset], ChunkSize) == getU32(&command[CrcOffset]);
     if (intact && count > 0 && index >= 0 && index < count) {
         if (index == 0) {

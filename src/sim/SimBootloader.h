@@ -44,6 +44,10 @@ public:
 
     // The echo of chunk index has one data bit flipped in transit; -1 none.
     void setCorruptEchoOfChunk(int index);
+    // Hangs once it has echoed chunk index: takes no command and answers
+    // nothing until it is plugged again; -1 never.
+    void setSilentAfterChunk(int index);
+    bool plug() override;
 
     // The current (or last) transfer: the image as far as it came, chunks not
     // received left zero, and how many chunks it announced and were kept.
@@ -69,6 +73,8 @@ private:
     mutable std::mutex mutex;
     SimDeviceInfo info_;
     int corruptChunk = -1;
+    int silentAfter = -1;
+    bool hung = false;
     int chunkCount = 0;
     std::vector<uint8_t> image;
     std::vector<bool> kept;

@@ -49,6 +49,8 @@ void usage(FILE* out)
         "  --wheelbase-protocol V      protocol version in the wheel base's settings answer\n"
         "  --pedals-protocol V         protocol version in the pedals' settings answer\n"
         "  --corrupt-chunk I           damage the bootloader's echo of firmware chunk I\n"
+        "  --silent-after-chunk I      the bootloader hangs once it has echoed firmware\n"
+        "                              chunk I: no more answers (stop orv-devsim to end it)\n"
         "  --unplug-after N            leave the bus after N joystick reports\n"
         "  --echo-read-end             also answer the end of a settings read\n"
         "\n"
@@ -200,6 +202,7 @@ struct Options
     bool silentStream = false;
     double dropEvery = 0;
     double corruptChunk = -1;
+    double silentAfterChunk = -1;
     double unplugAfter = -1;
     bool echoReadEnd = false;
     bool keys = false;
@@ -262,6 +265,8 @@ int parse(int argc, char** argv, Options* o)
             ok = number(0, 1e9, &o->dropEvery);
         else if (arg == "--corrupt-chunk")
             ok = number(0, orvsim::SimBootloader::MaxChunks, &o->corruptChunk);
+        else if (arg == "--silent-after-chunk")
+            ok = number(0, orvsim::SimBootloader::MaxChunks, &o->silentAfterChunk);
         else if (arg == "--unplug-after")
             ok = number(0, 1e15, &o->unplugAfter);
         else if (arg == "--echo-read-end")
@@ -299,6 +304,7 @@ void configure(orvsim::SimFirmwareDevice* device, const DeviceOptions& d, const 
         identity->setDropEveryKthAnswer(int(o.dropEvery));
     }
     device->bootloader().setCorruptEchoOfChunk(int(o.corruptChunk));
+    device->bootloader().setSilentAfterChunk(int(o.silentAfterChunk));
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "pages/AccessNotice.h"
 #include "pages/GamesKeyRow.h"
 #include "pages/CalibrationWizard.h"
+#include "pages/FirmwareUpdateFlow.h"
 #include "pages/PedalsPage.h"
 #include "pages/ProfileRow.h"
 #include "pages/RimView.h"
@@ -22,7 +23,6 @@
 #include <QDateTime>
 #include <QMetaType>
 #include <QPointer>
-#include <QProgressDialog>
 #include <QStandardItemModel>
 
 Q_DECLARE_METATYPE(QPointer<UsbDevice>)
@@ -54,6 +54,7 @@ ORV_wheel_tool::ORV_wheel_tool(QWidget* parent)
     profileRow = std::make_unique<ProfileRow>(*ui, this);
     accessNotice = std::make_unique<AccessNotice>(*ui);
     gamesKeyRow = std::make_unique<GamesKeyRow>(*ui, this, Platform::current());
+    firmwareFlow = std::make_unique<FirmwareUpdateFlow>(this);
     setUiEnabled(false);
     qRegisterMetaType<uint16_t>("uint16_t");
     qRegisterMetaType<uint8_t>("uint8_t");
@@ -92,11 +93,7 @@ quint64 ORV_wheel_tool::pedalRecords() const
 
 void ORV_wheel_tool::resetProgressDialog()
 {
-    if (!progressDialog)
-        return;
-    progressDialog->close();
-    progressDialog->deleteLater();
-    progressDialog = nullptr;
+    firmwareFlow->closeDialog();
 }
 
 void ORV_wheel_tool::setUiEnabled(bool isEnabled)
@@ -209,7 +206,19 @@ void ORV_wheel_tool::connectDevice()
         profileRow->setDevice(profileDevice.get(), pedalsPage.get());
         on_pushButton_LoadConfig_clicked();
     } else if ((bootloader = qobject_cast<UsbDeviceOrvBootloader*>(currentDevice))) {
+        connect(bootloader, &UsbDeviceOrvBootloader::onFirmwareUpdateStarted, this,
+                &ORV_wheel_tool::onFirmwareUpdateStarted);
+        connect(bootloader, &UsbDeviceOrvBootloader::onFirmwareUpdateProgress, this,
+                &ORV_wheel_tool::onFirmwareUpdateProgress);
+        connect(bootloader, &UsbDeviceOrvBootloader::onUpdateCompleted, this,
+                &ORV_wheel_tool::onFirmwareUpdateCompleted);
+        connect(bootloader, &UsbDeviceOrvBootloader::onUpdateFailed, this,
+                &ORV_wheel_tool::onFirmwareUpdateFailed);
+        firmwareFlow->setDevice(bootloader);
         setUiEnabled(true);
+        // Arriving in the bootloader means an update is wanted: ask for the
+        // image at once. The prompt runs the event loop, so nothing follows.
+        on_pushButton_UpdateFirmware_clicked();
     }
 }
 
@@ -218,6 +227,7 @@ void ORV_wheel_tool::disconnectDevice()
     disconnect(currentDevice, nullptr, this, nullptr);
     if (bootloader)
         resetProgressDialog();
+    firmwareFlow->setDevice(nullptr);
     wheelBase = nullptr;
     pedals = nullptr;
     bootloader = nullptr;

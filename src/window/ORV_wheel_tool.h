@@ -18,10 +18,10 @@ class ORV_wheel_tool;
 class AccessNotice;
 class GamesKeyRow;
 class CalibrationWizard;
+class FirmwareUpdateFlow;
 class PedalsPage;
 class ProfileDevice;
 class ProfileRow;
-class QProgressDialog;
 class RimView;
 class UsbDevice;
 class UsbDeviceOrvBootloader;
@@ -57,6 +57,10 @@ private slots:
     void onPedalsJoystickUpdate(UsbDevice* device, OrvUsbPedalsJoystickUpdate* update,
                                 uint64_t readTimeMicors);
     void onPedalsCalibrationSave();
+    void onFirmwareUpdateStarted(int chunks);
+    void onFirmwareUpdateProgress(int currentChunk);
+    void onFirmwareUpdateCompleted(UsbDevice* device);
+    void onFirmwareUpdateFailed(UsbDevice* device, QString errorMessage);
     void drawWheel(int16_t axis_value);
     void drawPedals(uint16_t x, uint16_t y, uint16_t z);
     void onSettingsLoaded(UsbDevice* device);
@@ -78,6 +82,7 @@ private slots:
     void on_pushButton_LoadConfig_clicked();
     void on_pushButton_SetDefaultConfig_clicked();
     void on_pushButton_EnterExitBootloader_clicked();
+    void on_pushButton_UpdateFirmware_clicked();
     void on_comboBox_ProfileName_activated(int index);
     void on_pushButton_AddProfile_clicked();
     void on_pushButton_RemoveProfile_clicked();
@@ -134,7 +139,8 @@ private:
     void disconnectDevice();
 
     Ui::ORV_wheel_tool* ui;
-    QProgressDialog* progressDialog = nullptr;
+    // The firmware update flow; it holds the progress dialog.
+    std::unique_ptr<FirmwareUpdateFlow> firmwareFlow;
     UsbManager usbManager;
     UsbDevice* currentDevice = nullptr;
     UsbDeviceOrvBootloader* bootloader = nullptr;

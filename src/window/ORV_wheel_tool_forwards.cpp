@@ -6,6 +6,7 @@
 #include "pages/GamesKeyRow.h"
 #include "pages/CalibrationWizard.h"
 #include "pages/PedalsPage.h"
+#include "pages/FirmwareUpdateFlow.h"
 #include "pages/ProfileRow.h"
 #include "pages/RimView.h"
 #include "pages/WheelBasePage.h"
@@ -27,6 +28,26 @@ void ORV_wheel_tool::onPedalsJoystickUpdate(UsbDevice*, OrvUsbPedalsJoystickUpda
 void ORV_wheel_tool::onPedalsCalibrationSave()
 {
     calibrationWizard->calibrationSaved();
+}
+
+void ORV_wheel_tool::onFirmwareUpdateStarted(int chunks)
+{
+    firmwareFlow->started(chunks);
+}
+
+void ORV_wheel_tool::onFirmwareUpdateProgress(int currentChunk)
+{
+    firmwareFlow->progress(currentChunk);
+}
+
+void ORV_wheel_tool::onFirmwareUpdateCompleted(UsbDevice*)
+{
+    firmwareFlow->completed();
+}
+
+void ORV_wheel_tool::onFirmwareUpdateFailed(UsbDevice*, QString errorMessage)
+{
+    firmwareFlow->failed(errorMessage);
 }
 
 void ORV_wheel_tool::drawWheel(int16_t axis_value)
@@ -97,6 +118,11 @@ void ORV_wheel_tool::on_comboBox_InertiaEffect_activated(int index)
 void ORV_wheel_tool::on_comboBox_SpringEffect_activated(int index)
 {
     wheelBasePage->edit(F::SpringEffect, index);
+}
+
+void ORV_wheel_tool::on_pushButton_UpdateFirmware_clicked()
+{
+    firmwareFlow->chooseImage();
 }
 
 void ORV_wheel_tool::on_comboBox_ProfileName_activated(int index)

@@ -183,6 +183,35 @@ private slots:
         QCOMPARE(device->sent.size(), sent);
     }
 
+    // Echoes that come late: of an update a new image replaced, or a second
+    // echo of a chunk sent twice. Following them sends chunks out of turn,
+    // and the closing command before the device has them all.
+    void lateEchoesNotFollowed_data()
+    {
+        QTest::addColumn<bool>("replaced");
+        QTest::addColumn<int>("index");
+        QTest::newRow("replaced update, chunk ahead") << true << 3;
+        QTest::newRow("replaced update, chunk 0") << true << 0;
+        QTest::newRow("chunk echoed twice") << false << 2;
+    }
+    void lateEchoesNotFollowed()
+    {
+        QFETCH(bool, replaced);
+        QFETCH(int, index);
+        const QByteArray first = pattern(320);
+        device->updateFirmware(first);
+        for (int i = 0; i < 3; ++i)
+            device->echo(device->sent.last());
+        if (replaced)
+            device->updateFirmware(pattern(330).mid(10));
+        const int sent = device->sent.size();
+        device->echo(expectedChunk(first, index));
+        QCOMPARE(device->sent.size(), sent);
+        QCOMPARE(failed->count(), 0);
+        device->echo(device->sent.last());
+        QCOMPARE(device->sent.size(), sent + 1);
+    }
+
     // 32767 chunks is all the 16-bit signed count can say.
     void overLimitImageIsRefusedBeforeSending()
     {

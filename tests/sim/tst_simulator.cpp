@@ -170,6 +170,7 @@ private slots:
     {
         // Steps: N chunk N; bN chunk N with a bad CRC; cN chunk N whose echo is
         // damaged on the way back; tN chunk N whose tail disagrees with chunk N-1;
+        // sN chunk N after which the bootloader hangs; qN chunk N left unanswered;
         // F the final command; L leave the bootloader.
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("steps");
@@ -182,6 +183,7 @@ private slots:
         QTest::newRow("chunk missing") << 0 << "0 1 3 4 F" << -1;
         QTest::newRow("tail disagrees") << 0 << "0 1 2 t3 4 F" << -1;
         QTest::newRow("left half way") << 1 << "0 1 L" << 0;
+        QTest::newRow("hangs after chunk 1") << 0 << "0 s1 q2" << -1;
     }
 
     void firmwareUpdate()
@@ -199,6 +201,11 @@ private slots:
         SimClient boot(dev->bootloader().sockPath());
         for (const QString& step : steps.split(' ')) {
             const char op = step[0].toLatin1();
+            if (op == 'q') {
+                QVERIFY(boot.send(chunk(image, step.right(1).toInt(), 5)));
+                QVERIFY2(boot.quietFor(100), qPrintable(step));
+                continue;
+            }
             if (op == 'F' || op == 'L') {
                 QVERIFY(boot.send(op == 'F' ? command(1, 0, {{34, 5}, {36, 5}})
                                             : command(8, 2, {{3, 1}})));
@@ -209,6 +216,7 @@ private slots:
             sent[38] ^= op == 'b' ? 1 : 0;
             sent[43] ^= op == 't' ? 0x80 : 0;
             dev->bootloader().setCorruptEchoOfChunk(op == 'c' ? n : -1);
+            dev->bootloader().setSilentAfterChunk(op == 's' ? n : -1);
             const Report echo = boot.ask(sent);
             QVERIFY2(echo.size() == 64, qPrintable(step));
             // The tool checks each echo's CRC and resends the chunk if it fails.

@@ -3,7 +3,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -34,6 +36,22 @@ bool waitUntil(const std::function<bool()>& pred, int timeoutMs)
         QTest::qSleep(1);
     }
     return true;
+}
+
+bool runUntil(const std::function<bool()>& pred, int timeoutMs)
+{
+    if (pred())
+        return true;
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (pred())
+            loop.quit();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    check.start(1);
+    loop.exec();
+    return pred();
 }
 
 vhid::DeviceInfo testDeviceInfo(uint16_t productId, const std::string& product)

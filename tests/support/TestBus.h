@@ -28,6 +28,10 @@ private:
 
 // Runs the event loop until pred() holds or timeoutMs passes.
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs);
+// The same in a real event loop, which wakes for each report rather than
+// sleeping between passes: a chain of reports (a firmware transfer) runs at
+// full speed.
+bool runUntil(const std::function<bool()>& pred, int timeoutMs);
 
 // A device announcement of vendor 0x0483 with the given product.
 vhid::DeviceInfo testDeviceInfo(uint16_t productId, const std::string& product);

@@ -21,11 +21,13 @@
 #include <QFile>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstring>
@@ -283,8 +285,14 @@ private slots:
         QVERIFY(waitUntil([&] { return devices()->currentText().contains("Bootloader"); },
                           LoadTimeoutMs));
         QCOMPARE(devices()->count(), 1);
+        // Arriving, it asked for an image; cancelled, nothing more happens.
+        QCOMPARE(dialogs->captions,
+                 QStringList({"Open new FW File", "ORV FW Files (*.fw);;All Files (*)"}));
+        QVERIFY(dialogs->shown.isEmpty());
         QCOMPARE(button->text(), QString("Exit Bootloader"));
         QVERIFY(widget("pushButton_UpdateFirmware")->isVisible());
+        click("pushButton_UpdateFirmware"); // asks again
+        QCOMPARE(dialogs->captions.size(), 4);
         QCOMPARE(page(), 0);
 
         // And back: the wheel base returns and loads.
@@ -292,6 +300,50 @@ private slots:
         QVERIFY(waitUntil([&] { return devices()->currentText().contains("Wheel Base"); },
                           LoadTimeoutMs));
         QVERIFY(waitForPage(1));
+    }
+
+    // An update from Enter Bootloader to the wheel base back with its new
+    // version; then another device chosen during an update closes its
+    // dialog, and the end of that update shows nothing.
+    void firmwareUpdate()
+    {
+        QTemporaryDir dir;
+        const QString fileName = dir.filePath("new.fw");
+        QByteArray image(100 * 1024, Qt::Uninitialized);
+        for (int i = 0; i < image.size(); ++i)
+            image[i] = char(i * 13 + 1);
+        QFile file(fileName);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(image) == image.size());
+        file.close();
+
+        dialogs->fileNames << fileName;
+        click("pushButton_EnterExitBootloader");
+        QVERIFY(runUntil([&] { return !dialogs->shown.isEmpty(); }, LoadTimeoutMs));
+        QCOMPARE(dialogs->shown[0].text, QString("Update completed successfully!"));
+        QVERIFY(waitUntil(
+            [&] {
+                return devices()->currentText() ==
+                       "ORV Torvane Pro Wheel Base (SW version: 3.5, HW version: 2.1)";
+            },
+            LoadTimeoutMs));
+        QCOMPARE(wheel->installedImage(), std::vector<uint8_t>(image.begin(), image.end()));
+
+        QVERIFY(simulator->addPedals("pedals", 0));
+        QVERIFY(waitUntil([&] { return devices()->count() == 2; }, LoadTimeoutMs));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(image.left(8192)) == 8192);
+        file.close();
+        wheel->setFrameTime(std::chrono::microseconds(500)); // an update long enough to watch
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!window->findChild<QProgressDialog*>());
+        dialogs->fileNames << fileName;
+        click("pushButton_EnterExitBootloader");
+        QVERIFY(waitUntil([&] { return window->findChild<QProgressDialog*>(); }, LoadTimeoutMs));
+        devices()->setCurrentIndex(devices()->findText("ORV Torvane Pedals", Qt::MatchStartsWith));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!window->findChild<QProgressDialog*>());
+        QVERIFY(runUntil([&] { return wheel->installedUpdates() == 2; }, LoadTimeoutMs));
+        QTest::qWait(100);
+        QCOMPARE(dialogs->shown.size(), 1);
     }
 
     // A supported device on the bus that cannot be opened is named at the
