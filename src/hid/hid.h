@@ -57,8 +57,15 @@ int hid_read_cancel(hid_device* dev);
 // timeout or failure. A negative timeout waits without limit.
 int hid_wait_any(const hid_wait_handle* handles, size_t count, int timeout_ms);
 
-// Writes one output report (report ID in data[0]); waits at most
-// HID_WRITE_TIMEOUT_MS for the device to take it, then fails.
+// Queues one output report (report ID in data[0]) and returns at once: the
+// byte count that will go out (a report shorter than the device's output
+// reports is padded with zeros), or -1 when the device is gone or
+// HID_WRITE_QUEUE_LENGTH reports already wait behind the one being written,
+// as they do while a device stops taking reports. A thread per open device
+// writes the queued reports in order, each as long as the device needs; one
+// that the device refuses is dropped. Nothing is reordered, and nothing
+// queued is dropped unless refused or closed. hid_close drops what has not
+// been written and writes nothing more.
 int hid_write(hid_device* dev, const unsigned char* data, size_t length);
 
 int hid_get_product_string(hid_device* dev, wchar_t* string, size_t maxlen);
@@ -66,8 +73,9 @@ int hid_get_serial_number_string(hid_device* dev, wchar_t* string, size_t maxlen
 
 void hid_close(hid_device* dev);
 
-// Not part of the hidapi-style surface: how long hid_write may block.
-constexpr int HID_WRITE_TIMEOUT_MS = 1000;
+// Not part of the hidapi-style surface: how many reports may wait for a
+// device's write thread.
+constexpr size_t HID_WRITE_QUEUE_LENGTH = 16;
 
 // The "sim" backend (ORV_HID_BACKEND=sim) runs simulated devices inside the
 // process. The layer knows no simulator: a program that wants one installs
