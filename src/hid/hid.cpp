@@ -112,8 +112,10 @@ struct Module
 
 Module& module()
 {
-    static Module m;
-    return m;
+    // Never destroyed: other static objects and exit handlers may still
+    // take and release the layer while the program ends.
+    static Module* m = new Module;
+    return *m;
 }
 
 int initLocked(Module& m)

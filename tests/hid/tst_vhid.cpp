@@ -73,6 +73,17 @@ int collect(hid_device* dev, unsigned char* buf, size_t length)
     return hid_wait_any(&h, 1, 2000) == 0 ? hid_read_finish(dev, buf, length) : -2;
 }
 
+// A program's own static object may take and release the HID layer as it
+// is destroyed, after the layer's first use: the layer must still be whole.
+struct ReleasedAtExit
+{
+    ~ReleasedAtExit()
+    {
+        hid_init();
+        hid_exit();
+    }
+} releasedAtExit;
+
 } // namespace
 
 class TestVhid : public QObject
