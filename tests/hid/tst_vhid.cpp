@@ -195,6 +195,17 @@ private slots:
         QVERIFY(DeviceInfo::parse(info.format(), &back));
         QCOMPARE(back.format(), info.format());
         QVERIFY(!DeviceInfo::parse("vendor_id=0x0483\n", &back)); // no product ID
+
+        // Line breaks and NULs cannot travel in a value: they go as spaces,
+        // so that what is read back is what was meant, and nothing more.
+        info.product = "Two\nvendor_id=0x1\r";
+        info.serial = std::string("S\0"
+                                  "1",
+                                  3);
+        QVERIFY(DeviceInfo::parse(info.format(), &back));
+        QCOMPARE(back.product, std::string("Two vendor_id=0x1 "));
+        QCOMPARE(back.serial, std::string("S 1"));
+        QCOMPARE(back.vendorId, uint16_t(0x0483));
     }
 
     void fifoOnTheBusDoesNotHangEnumeration()
