@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the tool and runs every test, then again under AddressSanitizer and
-# UndefinedBehaviorSanitizer. Exits non-zero on any failure.
+# UndefinedBehaviorSanitizer, then (when clang is there) a short run of each
+# fuzzing harness. Exits non-zero on any failure.
 set -euo pipefail
 ORV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # shellcheck source=lib.sh
@@ -19,3 +20,10 @@ echo "== Build and test with address,undefined sanitizers (build-asan/)"
 orv_build build-asan -DORV_WERROR=ON -DORV_SANITIZE=address,undefined -DORV_BUILD_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir "$ORV_ROOT/build-asan" -j2 --timeout 600
+
+if command -v clang++ >/dev/null 2>&1; then
+    echo "== Short fuzzing runs (build-fuzz/)"
+    "$ORV_ROOT/scripts/fuzz.sh"
+else
+    echo "== No clang++: fuzzing runs skipped"
+fi
