@@ -74,8 +74,10 @@ int hid_get_serial_number_string(hid_device* dev, wchar_t* string, size_t maxlen
 void hid_close(hid_device* dev);
 
 // Not part of the hidapi-style surface: how many reports may wait for a
-// device's write thread.
+// device's write thread, and how long a backend whose write cannot be
+// interrupted may wait for one report (hid_close then waits as long).
 constexpr size_t HID_WRITE_QUEUE_LENGTH = 16;
+constexpr int HID_WRITE_TIMEOUT_MS = 1000;
 
 // The "sim" backend (ORV_HID_BACKEND=sim) runs simulated devices inside the
 // process. The layer knows no simulator: a program that wants one installs

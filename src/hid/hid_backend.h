@@ -18,12 +18,13 @@ struct hid_device_
     virtual int readTimeout(unsigned char* data, size_t length, int milliseconds) = 0;
     virtual int readCancel() = 0;
     // Writes one whole report (already padded by hid_write), on the device's
-    // drain thread only. It may wait for as long as the device takes to
-    // accept the report, but must return soon after interruptWrite().
+    // write thread only. It may wait for as long as the device takes to
+    // accept the report if it returns soon after interruptWrite(); without
+    // that it waits at most HID_WRITE_TIMEOUT_MS.
     virtual int write(const unsigned char* data, size_t length) = 0;
     // From hid_close, on another thread: the write under way, and every
     // later one, give up at once.
-    virtual void interruptWrite() = 0;
+    virtual void interruptWrite() {}
     // Asked by hid_write before it queues, so a write to a device that has
     // left fails at once; it must not wait.
     virtual bool hasLeft() { return gone; }
