@@ -211,7 +211,8 @@ private slots:
         QElapsedTimer clock;
         QList<qint64> at;
         QStringList kinds;
-        connect(manager.get(), &UsbManager::onDeviceConnected, this, [&](UsbDevice* device) {
+        QObject scope; // the lambda captures locals: disconnect it when they go
+        connect(manager.get(), &UsbManager::onDeviceConnected, &scope, [&](UsbDevice* device) {
             at << clock.elapsed();
             kinds << device->metaObject()->className();
         });
@@ -246,17 +247,22 @@ private slots:
     // write is stuck writes nothing more.
     void hungDeviceNeverHoldsUpTheWriter()
     {
-        std::mutex mutex;
-        std::vector<uint32_t> received;
-        VhidEndpoint* ep = plug("wheel", 0xA355, "ORV Wheel Base", [&](const Report& r) {
-            std::lock_guard<std::mutex> guard(mutex);
-            received.push_back(sequenceOf(r));
+        // Shared with the endpoint's thread, which may outlive this function.
+        struct Received
+        {
+            std::mutex mutex;
+            std::vector<uint32_t> sequences;
+        };
+        const auto got = std::make_shared<Received>();
+        VhidEndpoint* ep = plug("wheel", 0xA355, "ORV Wheel Base", [got](const Report& r) {
+            std::lock_guard<std::mutex> guard(got->mutex);
+            got->sequences.push_back(sequenceOf(r));
         });
         QVERIFY(ep);
         QVERIFY(startAndWaitFor(1));
-        auto receivedCount = [&] {
-            std::lock_guard<std::mutex> guard(mutex);
-            return received.size();
+        auto receivedCount = [got] {
+            std::lock_guard<std::mutex> guard(got->mutex);
+            return got->sequences.size();
         };
         hid_device* device = manager->getDevices().at(0)->device;
 
@@ -295,10 +301,10 @@ private slots:
         const size_t expected = taken + 1 + takenAgain - HID_WRITE_QUEUE_LENGTH - 1;
         QVERIFY(waitUntil([&] { return receivedCount() >= expected; }, 5000));
         QTest::qWait(100);
-        std::lock_guard<std::mutex> guard(mutex);
-        QCOMPARE(received.size(), expected);
-        for (size_t i = 0; i < received.size(); ++i)
-            QCOMPARE(received[i], uint32_t(i));
+        std::lock_guard<std::mutex> guard(got->mutex);
+        QCOMPARE(got->sequences.size(), expected);
+        for (size_t i = 0; i < expected; ++i)
+            QCOMPARE(got->sequences[i], uint32_t(i));
     }
 
     void stopDropsQueuedReports()
