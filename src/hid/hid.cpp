@@ -267,8 +267,7 @@ int hid_write(hid_device* dev, const unsigned char* data, size_t length)
     std::vector<unsigned char> report(data, data + length);
     if (report.size() < dev->outputReportLength)
         report.resize(dev->outputReportLength, 0);
-    const int count = static_cast<int>(report.size());
-    return dev->writeQueue.push(std::move(report), HID_WRITE_QUEUE_LENGTH) ? count : -1;
+    return dev->writeQueue.write(std::move(report), HID_WRITE_QUEUE_LENGTH);
 }
 
 int hid_get_product_string(hid_device* dev, wchar_t* string, size_t maxlen)

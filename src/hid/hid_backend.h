@@ -25,6 +25,12 @@ struct hid_device_
     // From hid_close, on another thread: the write under way, and every
     // later one, give up at once.
     virtual void interruptWrite() {}
+    // Writes one whole report on the caller's thread if that cannot wait:
+    // the byte count, -1 on failure, or WriteWouldWait when the device does
+    // not take it at once or the backend cannot tell beforehand (the write
+    // thread then takes it).
+    static constexpr int WriteWouldWait = -2;
+    virtual int tryWrite(const unsigned char*, size_t) { return WriteWouldWait; }
     // Asked by hid_write before it queues, so a write to a device that has
     // left fails at once; it must not wait.
     virtual bool hasLeft() { return gone; }

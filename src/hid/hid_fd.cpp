@@ -151,28 +151,41 @@ int FdHidDevice::readCancel()
     return 0;
 }
 
+int FdHidDevice::writeOnce(const unsigned char* data, size_t length)
+{
+    if (interrupted)
+        return -1;
+    const ssize_t r = (kind == Kind::Seqpacket)
+                          ? ::send(fd, data, length, MSG_DONTWAIT | MSG_NOSIGNAL)
+                          : ::write(fd, data, length);
+    if (r >= 0)
+        return static_cast<int>(r);
+    const int error = errno;
+    if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR)
+        return WriteWouldWait;
+    recordError(std::strerror(error));
+    if (error == EPIPE || error == ECONNRESET || error == ENOTCONN || error == ENODEV ||
+        error == ESHUTDOWN)
+        gone = true;
+    return -1;
+}
+
 int FdHidDevice::write(const unsigned char* data, size_t length)
 {
     for (;;) {
-        if (interrupted)
+        const int r = writeOnce(data, length);
+        if (r != WriteWouldWait)
+            return r;
+        if (!waitWritable())
             return -1;
-        const ssize_t r = (kind == Kind::Seqpacket)
-                              ? ::send(fd, data, length, MSG_DONTWAIT | MSG_NOSIGNAL)
-                              : ::write(fd, data, length);
-        if (r >= 0)
-            return static_cast<int>(r);
-        const int error = errno;
-        if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR) {
-            if (waitWritable())
-                continue;
-            return -1;
-        }
-        recordError(std::strerror(error));
-        if (error == EPIPE || error == ECONNRESET || error == ENOTCONN || error == ENODEV ||
-            error == ESHUTDOWN)
-            gone = true;
-        return -1;
     }
+}
+
+int FdHidDevice::tryWrite(const unsigned char* data, size_t length)
+{
+    // A hidraw write may wait in the kernel for the device whatever the
+    // descriptor's flags; a send on a bus connection never does.
+    return kind == Kind::Seqpacket ? writeOnce(data, length) : WriteWouldWait;
 }
 
 bool FdHidDevice::waitWritable()

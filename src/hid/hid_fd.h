@@ -30,6 +30,7 @@ public:
     int readCancel() override;
     int write(const unsigned char* data, size_t length) override;
     void interruptWrite() override;
+    int tryWrite(const unsigned char* data, size_t length) override;
     bool hasLeft() override;
     int productString(wchar_t* string, size_t maxlen) override;
     int serialNumberString(wchar_t* string, size_t maxlen) override;
@@ -42,6 +43,8 @@ private:
     int copyOut(int transferred, unsigned char* data, size_t length) const;
     int collect(unsigned char* data, size_t length);
     bool peerHungUp() const;
+    // One attempt: the byte count, -1 on failure, or WriteWouldWait.
+    int writeOnce(const unsigned char* data, size_t length);
     // Waits until the descriptor takes a report: false when it failed or
     // the write was interrupted.
     bool waitWritable();

@@ -4,18 +4,28 @@
 
 namespace orvhid {
 
-bool WriteQueue::push(std::vector<unsigned char> report, size_t capacity)
+int WriteQueue::write(std::vector<unsigned char> report, size_t capacity)
 {
+    const int count = static_cast<int>(report.size());
     {
         std::lock_guard<std::mutex> guard(mutex);
-        if (closed || waiting.size() >= capacity)
-            return false;
+        if (closed)
+            return -1;
+        if (waiting.empty() && !writing) {
+            // Nothing to overtake: a report the device takes at once is
+            // spared the trip through the thread and its wake-up.
+            const int r = device.tryWrite(report.data(), report.size());
+            if (r != hid_device_::WriteWouldWait)
+                return r;
+        }
+        if (waiting.size() >= capacity)
+            return -1;
         waiting.push_back(std::move(report));
         if (!thread.joinable())
             thread = std::thread([this] { drain(); });
     }
     wake.notify_one();
-    return true;
+    return count;
 }
 
 void WriteQueue::close()
@@ -41,11 +51,13 @@ void WriteQueue::drain()
             return;
         const std::vector<unsigned char> report = std::move(waiting.front());
         waiting.pop_front();
+        writing = true;
         lock.unlock();
         // The caller was told the report was taken; a failure is the device's
         // (recorded by the backend) and the next report is tried all the same.
         device.write(report.data(), report.size());
         lock.lock();
+        writing = false;
     }
 }
 

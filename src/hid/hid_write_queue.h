@@ -24,10 +24,12 @@ public:
     WriteQueue(const WriteQueue&) = delete;
     WriteQueue& operator=(const WriteQueue&) = delete;
 
-    // Hands one report to the drain thread (started on first use). False, at
-    // once, when capacity reports already wait behind the one being written,
-    // or after close.
-    bool push(std::vector<unsigned char> report, size_t capacity);
+    // Writes one report at once when nothing is ahead of it and the backend
+    // can do so without waiting; otherwise hands it to the drain thread
+    // (started on first use). The byte count, or -1 at once when the backend
+    // refused it, when capacity reports already wait behind the one being
+    // written, or after close.
+    int write(std::vector<unsigned char> report, size_t capacity);
     // Drops the reports not yet started, interrupts the one being written and
     // joins the thread: nothing is written once it returns.
     void close();
@@ -39,6 +41,7 @@ private:
     std::mutex mutex;
     std::condition_variable wake;
     std::deque<std::vector<unsigned char>> waiting;
+    bool writing = false; // the drain thread has a report in hand
     bool closed = false;
     std::thread thread;
 };
