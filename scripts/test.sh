@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the tool and runs every test, then again under AddressSanitizer and
-# UndefinedBehaviorSanitizer. Exits non-zero on any failure.
+# UndefinedBehaviorSanitizer, then (when clang is there) a short run of each
+# fuzzing harness. Exits non-zero on any failure.
 set -euo pipefail
 ORV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # shellcheck source=lib.sh
@@ -23,3 +24,10 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 echo "== Windows-only code: cross-compiled with mingw-w64, tested under Wine (build-windows/)"
 orv_install_packages mingw-w64 wine
 "$ORV_ROOT/scripts/test-windows.sh"
+
+if command -v clang++ >/dev/null 2>&1; then
+    echo "== Short fuzzing runs (build-fuzz/)"
+    "$ORV_ROOT/scripts/fuzz.sh"
+else
+    echo "== No clang++: fuzzing runs skipped"
+fi

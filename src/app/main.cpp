@@ -12,14 +12,12 @@
 namespace {
 
 // One synchronous scan, no application object, no window: the answer is a
-// line on standard output and the exit code.
+// line on standard output and the exit code. The line goes out before the
+// manager is torn down, so that nothing in the teardown can swallow it.
 int probe()
 {
-    bool found = false;
-    {
-        UsbManager manager;
-        found = manager.rescanForOrvDevices();
-    }
+    UsbManager manager;
+    const bool found = manager.rescanForOrvDevices();
     std::fputs(found ? "Found ORV USB device.\n" : "No ORV USB device found.\n", stdout);
     std::fflush(stdout);
     return found ? 0 : 1;

@@ -125,8 +125,10 @@ struct Module
 
 Module& module()
 {
-    static Module m;
-    return m;
+    // Never destroyed: other static objects and exit handlers may still
+    // take and release the layer while the program ends.
+    static Module* m = new Module;
+    return *m;
 }
 
 int initLocked(Module& m)
@@ -286,7 +288,13 @@ int hid_read_cancel(hid_device* dev)
 
 int hid_write(hid_device* dev, const unsigned char* data, size_t length)
 {
-    return dev ? dev->write(data, length) : -1;
+    if (!dev || !data || length == 0 || dev->hasLeft())
+        return -1;
+    // The caller is the window's thread: it queues, and never waits on the device.
+    std::vector<unsigned char> report(data, data + length);
+    if (report.size() < dev->outputReportLength)
+        report.resize(dev->outputReportLength, 0);
+    return dev->writeQueue.write(std::move(report), HID_WRITE_QUEUE_LENGTH);
 }
 
 int hid_get_product_string(hid_device* dev, wchar_t* string, size_t maxlen)
@@ -301,5 +309,9 @@ int hid_get_serial_number_string(hid_device* dev, wchar_t* string, size_t maxlen
 
 void hid_close(hid_device* dev)
 {
+    if (!dev)
+        return;
+    // The write thread uses the backend's part of the device: it ends first.
+    dev->writeQueue.close();
     delete dev;
 }

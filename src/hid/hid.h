@@ -62,8 +62,17 @@ int hid_read_cancel(hid_device* dev);
 // timeout or failure. A negative timeout waits without limit.
 int hid_wait_any(const hid_wait_handle* handles, size_t count, int timeout_ms);
 
-// Writes one output report (report ID in data[0]); waits at most
-// HID_WRITE_TIMEOUT_MS for the device to take it, then fails.
+// Writes or queues one output report (report ID in data[0]) and returns at
+// once: the byte count that goes out (a report shorter than the device's
+// output reports is padded with zeros), or -1 when the device is gone or
+// refused it, or when HID_WRITE_QUEUE_LENGTH reports already wait behind the
+// one being written, as they do while a device stops taking reports. A
+// report is written on the spot only when nothing is ahead of it and the
+// device takes it without any wait; otherwise a thread per open device
+// writes the queued reports in order, each as long as the device needs, and
+// drops one the device refuses. Nothing is reordered, and nothing queued is
+// dropped unless refused or closed. hid_close drops what has not been
+// written and writes nothing more.
 int hid_write(hid_device* dev, const unsigned char* data, size_t length);
 
 int hid_get_product_string(hid_device* dev, wchar_t* string, size_t maxlen);
@@ -71,7 +80,10 @@ int hid_get_serial_number_string(hid_device* dev, wchar_t* string, size_t maxlen
 
 void hid_close(hid_device* dev);
 
-// Not part of the hidapi-style surface: how long hid_write may block.
+// Not part of the hidapi-style surface: how many reports may wait for a
+// device's write thread, and how long a backend whose write cannot be
+// interrupted may wait for one report (hid_close then waits as long).
+constexpr size_t HID_WRITE_QUEUE_LENGTH = 16;
 constexpr int HID_WRITE_TIMEOUT_MS = 1000;
 
 // The "sim" backend (ORV_HID_BACKEND=sim) runs simulated devices inside the

@@ -3,7 +3,9 @@
 // Internal to the HID layer: what every backend's open device provides.
 
 #include "hid.h"
+#include "hid_write_queue.h"
 
+#include <atomic>
 #include <mutex>
 #include <string>
 
@@ -15,11 +17,33 @@ struct hid_device_
     virtual int readFinish(unsigned char* data, size_t length) = 0;
     virtual int readTimeout(unsigned char* data, size_t length, int milliseconds) = 0;
     virtual int readCancel() = 0;
+    // Writes one whole report (already padded by hid_write), on the device's
+    // write thread only. It may wait for as long as the device takes to
+    // accept the report if it returns soon after interruptWrite(); without
+    // that it waits at most HID_WRITE_TIMEOUT_MS.
     virtual int write(const unsigned char* data, size_t length) = 0;
+    // From hid_close, on another thread: the write under way, and every
+    // later one, give up at once.
+    virtual void interruptWrite() {}
+    // Writes one whole report on the caller's thread if that cannot wait:
+    // the byte count, -1 on failure, or WriteWouldWait when the device does
+    // not take it at once or the backend cannot tell beforehand (the write
+    // thread then takes it).
+    static constexpr int WriteWouldWait = -2;
+    virtual int tryWrite(const unsigned char*, size_t) { return WriteWouldWait; }
+    // Asked by hid_write before it queues, so a write to a device that has
+    // left fails at once; it must not wait.
+    virtual bool hasLeft() { return gone; }
     virtual int productString(wchar_t* string, size_t maxlen) = 0;
     virtual int serialNumberString(wchar_t* string, size_t maxlen) = 0;
 
     bool blocking = true;
+    // Shorter reports are padded with zeros to this length before queueing.
+    size_t outputReportLength = 0;
+    // Set by a backend that saw the device leave (a failed read, a refused
+    // write, a hang-up).
+    std::atomic<bool> gone{false};
+    orvhid::WriteQueue writeQueue{*this};
 
     // Both threads may record an error at about the same time (an unplug
     // fails the read and a write together), so the text is guarded.

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -36,13 +37,18 @@ int pollOne(int fd, short events, int timeoutMs, short* revents)
 
 FdHidDevice::FdHidDevice(int fd, Kind kind, size_t inputReportLength, size_t outputReportLength,
                          std::string product, std::string serial)
-    : fd(fd), kind(kind), outputReportLength(outputReportLength), product(std::move(product)),
-      serial(std::move(serial)), readBuf(std::max<size_t>(inputReportLength, 1))
-{}
+    : fd(fd), kind(kind), interruptFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      product(std::move(product)), serial(std::move(serial)),
+      readBuf(std::max<size_t>(inputReportLength, 1))
+{
+    this->outputReportLength = outputReportLength;
+}
 
 FdHidDevice::~FdHidDevice()
 {
     ::close(fd);
+    if (interruptFd >= 0)
+        ::close(interruptFd);
 }
 
 bool FdHidDevice::peerHungUp() const
@@ -103,6 +109,7 @@ int FdHidDevice::collect(unsigned char* data, size_t length)
     readPending = false;
     if (r < 0) {
         recordError(std::strerror(errno));
+        gone = true;
         return -1;
     }
     return copyOut(r, data, length);
@@ -144,46 +151,81 @@ int FdHidDevice::readCancel()
     return 0;
 }
 
+int FdHidDevice::writeOnce(const unsigned char* data, size_t length)
+{
+    if (interrupted)
+        return -1;
+    const ssize_t r = (kind == Kind::Seqpacket)
+                          ? ::send(fd, data, length, MSG_DONTWAIT | MSG_NOSIGNAL)
+                          : ::write(fd, data, length);
+    if (r >= 0)
+        return static_cast<int>(r);
+    const int error = errno;
+    if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR)
+        return WriteWouldWait;
+    recordError(std::strerror(error));
+    if (error == EPIPE || error == ECONNRESET || error == ENOTCONN || error == ENODEV ||
+        error == ESHUTDOWN)
+        gone = true;
+    return -1;
+}
+
 int FdHidDevice::write(const unsigned char* data, size_t length)
 {
-    if (!data)
-        return -1;
-    std::vector<unsigned char> padded;
-    const unsigned char* out = data;
-    size_t count = length;
-    if (kind == Kind::Seqpacket && length < outputReportLength) {
-        padded.assign(outputReportLength, 0);
-        std::memcpy(padded.data(), data, length);
-        out = padded.data();
-        count = padded.size();
-    }
-
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(HID_WRITE_TIMEOUT_MS);
     for (;;) {
-        const ssize_t r = (kind == Kind::Seqpacket)
-                              ? ::send(fd, out, count, MSG_DONTWAIT | MSG_NOSIGNAL)
-                              : ::write(fd, out, count);
-        if (r >= 0)
-            return static_cast<int>(r);
-        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+        const int r = writeOnce(data, length);
+        if (r != WriteWouldWait)
+            return r;
+        if (!waitWritable())
+            return -1;
+    }
+}
+
+int FdHidDevice::tryWrite(const unsigned char* data, size_t length)
+{
+    // A hidraw write may wait in the kernel for the device whatever the
+    // descriptor's flags; a send on a bus connection never does.
+    return kind == Kind::Seqpacket ? writeOnce(data, length) : WriteWouldWait;
+}
+
+bool FdHidDevice::waitWritable()
+{
+    // Without an interrupt descriptor the flag is looked at between waits.
+    const int slice = interruptFd >= 0 ? -1 : 50;
+    for (;;) {
+        pollfd p[2] = {{fd, POLLOUT, 0}, {interruptFd, POLLIN, 0}};
+        const int r = ::poll(p, 2, slice);
+        if (r < 0 && errno != EINTR) {
             recordError(std::strerror(errno));
-            return -1;
+            return false;
         }
-        // The device is not taking reports: wait, but never without bound,
-        // since the caller is the window's thread.
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) {
-            recordError("write timed out");
-            return -1;
-        }
-        short revents = 0;
-        if (pollOne(fd, POLLOUT, static_cast<int>(left), &revents) < 0 ||
-            (revents & (POLLERR | POLLHUP | POLLNVAL))) {
+        if (interrupted)
+            return false;
+        if (r <= 0)
+            continue;
+        if (p[0].revents & (POLLERR | POLLHUP | POLLNVAL)) {
             recordError("device gone");
-            return -1;
+            gone = true;
+            return false;
         }
+        if (p[0].revents & POLLOUT)
+            return true;
+    }
+}
+
+bool FdHidDevice::hasLeft()
+{
+    if (!gone && peerHungUp())
+        gone = true;
+    return gone;
+}
+
+void FdHidDevice::interruptWrite()
+{
+    interrupted = true;
+    if (interruptFd >= 0) {
+        const uint64_t one = 1;
+        (void)!::write(interruptFd, &one, sizeof one);
     }
 }
 

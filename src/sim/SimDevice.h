@@ -61,6 +61,9 @@ public:
     // A hung firmware: commands are received but neither acted on nor answered.
     void setSilent(bool silent) { silent_ = silent; }
     bool isSilent() const { return silent_; }
+    // Stops (false) or resumes taking reports from the host: unread, they
+    // back up until the host can write no more.
+    void setReading(bool on) { endpoint.setReading(on); }
     // No joystick reports (answers go on unless silent as well).
     void setStreamSilent(bool silent) { streamSilent = silent; }
     // Answers k, 2k, 3k... (counted from this call) are lost; 0 loses none.

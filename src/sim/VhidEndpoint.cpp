@@ -97,6 +97,14 @@ int VhidEndpoint::send(const uint8_t* data, size_t length)
     return reached;
 }
 
+void VhidEndpoint::setReading(bool on)
+{
+    reading = on;
+    const char wake = 1;
+    if (plugged)
+        (void)!::write(wakePipe[1], &wake, 1);
+}
+
 int VhidEndpoint::connectionCount() const
 {
     std::lock_guard<std::mutex> guard(connectionsMutex);
@@ -110,7 +118,7 @@ void VhidEndpoint::serve()
         std::vector<pollfd> fds;
         fds.push_back({wakePipe[0], POLLIN, 0});
         fds.push_back({listenFd, POLLIN, 0});
-        {
+        if (reading) {
             std::lock_guard<std::mutex> guard(connectionsMutex);
             for (int fd : connections)
                 fds.push_back({fd, POLLIN, 0});
@@ -120,8 +128,13 @@ void VhidEndpoint::serve()
                 continue;
             break;
         }
-        if (fds[0].revents)
-            break;
+        if (fds[0].revents) {
+            // Woken by unplug, or to start or stop reading.
+            char drained[16];
+            while (::read(wakePipe[0], drained, sizeof drained) > 0) {
+            }
+            continue;
+        }
         if (fds[1].revents & POLLIN) {
             const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
             if (fd >= 0) {

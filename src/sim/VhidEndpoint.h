@@ -39,6 +39,10 @@ public:
     // polling misses a device's reports. Returns the connections reached.
     int send(const uint8_t* data, size_t length);
     int connectionCount() const;
+    // Off: output reports are left unread, so they back up in the
+    // connections until the host's writes find no room, as with a device
+    // that stopped taking reports. On again, the backlog is read in order.
+    void setReading(bool on);
 
     const std::string& sockPath() const { return sockPath_; }
     const std::string& infoPath() const { return infoPath_; }
@@ -55,6 +59,7 @@ private:
     Receiver receiver;
 
     std::atomic<bool> plugged{false};
+    std::atomic<bool> reading{true};
     int listenFd = -1;
     int wakePipe[2] = {-1, -1};
     std::thread thread;

@@ -31,6 +31,16 @@ std::string hex4(unsigned value)
     return buf;
 }
 
+// A value is the rest of its line: a line break or NUL in it would be read
+// back as something else, so each goes as a space.
+std::string oneLine(std::string value)
+{
+    for (char& c : value)
+        if (c == '\n' || c == '\r' || c == '\0')
+            c = ' ';
+    return value;
+}
+
 } // namespace
 
 std::string DeviceInfo::format() const
@@ -39,9 +49,9 @@ std::string DeviceInfo::format() const
     s << "vendor_id=" << hex4(vendorId) << '\n'
       << "product_id=" << hex4(productId) << '\n'
       << "release=" << hex4(release) << '\n'
-      << "product=" << product << '\n'
-      << "manufacturer=" << manufacturer << '\n'
-      << "serial=" << serial << '\n'
+      << "product=" << oneLine(product) << '\n'
+      << "manufacturer=" << oneLine(manufacturer) << '\n'
+      << "serial=" << oneLine(serial) << '\n'
       << "interface=" << interfaceNumber << '\n'
       << "usage_page=" << usagePage << '\n'
       << "usage=" << usage << '\n'

@@ -25,7 +25,8 @@ struct DeviceInfo
     int inputReportLength = 64;
     int outputReportLength = 64;
 
-    // The IDs and release in hex with 0x, the other numbers in decimal.
+    // The IDs and release in hex with 0x, the other numbers in decimal; a
+    // line break or NUL in a string goes as a space.
     std::string format() const;
     // False for text that is not a complete, well-formed announcement. Any
     // number may be hex (with 0x) or decimal; unknown keys are skipped.

@@ -3,6 +3,7 @@
 
 #include "sim/VhidEndpoint.h"
 #include "support/TestBus.h"
+#include "vhid/BusFiles.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -24,7 +25,10 @@ private slots:
     void probe_data()
     {
         QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("device"); // product string on product id below, or "sim"
+        // The product string of a device on the product id below; or "sim",
+        // the built-in simulator; "unopenable", a wheel base announced on
+        // the bus that takes no connection; "no HID layer", an unknown backend.
+        QTest::addColumn<QString>("device");
         QTest::addColumn<int>("productId");
         QTest::addColumn<bool>("found");
 
@@ -37,6 +41,8 @@ private slots:
         QTest::newRow("extra arguments ignored") << QStringList{"--has-usb-device", "--foo", "bar"}
                                                  << "ORV Wheel Base" << 0xA355 << true;
         QTest::newRow("built-in simulator") << probe << "sim" << 0 << true;
+        QTest::newRow("unopenable device") << probe << "unopenable" << 0xA355 << false;
+        QTest::newRow("HID layer unavailable") << probe << "no HID layer" << 0 << false;
     }
 
     void probe()
@@ -49,8 +55,12 @@ private slots:
         TestBus bus;
         std::unique_ptr<orvsim::VhidEndpoint> endpoint;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        if (device == "sim") {
-            env.insert("ORV_HID_BACKEND", "sim");
+        if (device == "sim" || device == "no HID layer") {
+            env.insert("ORV_HID_BACKEND", device == "sim" ? "sim" : "carrier-pigeon");
+        } else if (device == "unopenable") {
+            env.insert("ORV_HID_BACKEND", "vhid:" + bus.path());
+            const vhid::DeviceInfo info = testDeviceInfo(uint16_t(productId), "ORV Wheel Base");
+            QVERIFY(vhid::writeFileAtomically(bus.stdPath() + "/dev.info", info.format()));
         } else {
             env.insert("ORV_HID_BACKEND", "vhid:" + bus.path());
             if (!device.isEmpty()) {

@@ -23,7 +23,6 @@
 #include <memory>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 #include <vector>
 
@@ -74,26 +73,16 @@ int collect(hid_device* dev, unsigned char* buf, size_t length)
     return hid_wait_any(&h, 1, 2000) == 0 ? hid_read_finish(dev, buf, length) : -2;
 }
 
-// A device that accepts connections through the kernel's backlog but never
-// reads: what a hung device looks like to a writer.
-class DeafDevice
+// A program's own static object may take and release the HID layer as it
+// is destroyed, after the layer's first use: the layer must still be whole.
+struct ReleasedAtExit
 {
-public:
-    explicit DeafDevice(const std::string& busDir)
+    ~ReleasedAtExit()
     {
-        sock = busDir + "/deaf.sock";
-        fd = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
-        sockaddr_un addr{};
-        addr.sun_family = AF_UNIX;
-        std::strncpy(addr.sun_path, sock.c_str(), sizeof addr.sun_path - 1);
-        ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        ::listen(fd, 4);
-        vhid::writeFileAtomically(busDir + "/deaf.info", wheelInfo().format());
+        hid_init();
+        hid_exit();
     }
-    ~DeafDevice() { ::close(fd); }
-    std::string sock;
-    int fd = -1;
-};
+} releasedAtExit;
 
 } // namespace
 
@@ -206,6 +195,17 @@ private slots:
         QVERIFY(DeviceInfo::parse(info.format(), &back));
         QCOMPARE(back.format(), info.format());
         QVERIFY(!DeviceInfo::parse("vendor_id=0x0483\n", &back)); // no product ID
+
+        // Line breaks and NULs cannot travel in a value: they go as spaces,
+        // so that what is read back is what was meant, and nothing more.
+        info.product = "Two\nvendor_id=0x1\r";
+        info.serial = std::string("S\0"
+                                  "1",
+                                  3);
+        QVERIFY(DeviceInfo::parse(info.format(), &back));
+        QCOMPARE(back.product, std::string("Two vendor_id=0x1 "));
+        QCOMPARE(back.serial, std::string("S 1"));
+        QCOMPARE(back.vendorId, uint16_t(0x0483));
     }
 
     void fifoOnTheBusDoesNotHangEnumeration()
@@ -463,25 +463,6 @@ private slots:
         padded.push_back(0);
         QCOMPARE(device.at(0), padded);
         QCOMPARE(device.at(1), longer);
-    }
-
-    void writeToHungDeviceFailsInBoundedTime()
-    {
-        DeafDevice deaf(bus.stdPath());
-        Device dev(hid_open_path(deaf.sock.c_str()));
-        QVERIFY(dev);
-        const Report command = numbered(0x64, 64, 0);
-        QElapsedTimer timer;
-        int result = 0;
-        // Fill the socket's queue; the write that finds it full must give up.
-        for (int i = 0; i < 100000 && result != -1; ++i) {
-            timer.start();
-            result = hid_write(dev.get(), command.data(), command.size());
-        }
-        QCOMPARE(result, -1);
-        const QByteArray elapsed = QByteArray::number(timer.elapsed());
-        QVERIFY2(timer.elapsed() >= HID_WRITE_TIMEOUT_MS - 50, elapsed);
-        QVERIFY2(timer.elapsed() < 3 * HID_WRITE_TIMEOUT_MS, elapsed);
     }
 };
 

@@ -1,6 +1,7 @@
 #include "SimClient.h"
 
 #include <chrono>
+#include <thread>
 
 Report command(uint8_t code, uint8_t version,
                std::initializer_list<std::pair<size_t, uint8_t>> bytes)
@@ -24,7 +25,13 @@ SimClient::~SimClient()
 
 bool SimClient::send(const Report& report)
 {
-    return device && hid_write(device, report.data(), report.size()) >= 0;
+    // A burst may outrun the device's write queue: wait for room, a while.
+    for (int attempt = 0; device && attempt < 2000; ++attempt) {
+        if (hid_write(device, report.data(), report.size()) >= 0)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
 }
 
 Report SimClient::next(uint8_t reportId, int timeoutMs)

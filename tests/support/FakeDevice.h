@@ -38,6 +38,8 @@ public:
     hid_device* open() const;
     QString path() const { return QString::fromStdString(endpoint.sockPath()); }
     int send(const Report& report) { return endpoint.send(report.data(), report.size()); }
+    // Off: a device that stops taking reports (they back up unread).
+    void setReading(bool on) { endpoint.setReading(on); }
 
     size_t count();
     Report at(size_t i);

@@ -96,7 +96,13 @@ private slots:
         QVERIFY(ep);
         UsbManager manager;
         QSignalSpy connected(&manager, &UsbManager::onDeviceConnected);
+        // Receivers may look the device up: it is in the table already.
+        bool inTable = false;
+        connect(&manager, &UsbManager::onDeviceConnected, this, [&](UsbDevice* device) {
+            inTable = manager.getDevice(device->getPath()) == device;
+        });
         QCOMPARE(scan(manager, ushort(productId)), !className.isEmpty());
+        QCOMPARE(inTable, !className.isEmpty());
         QCOMPARE(connected.count(), className.isEmpty() ? 0 : 1);
         if (className.isEmpty()) {
             // A rejected device is closed again at once.

@@ -2,10 +2,12 @@
 // private bus, reports reaching their objects on the main thread.
 
 #include "devices/UsbDeviceOrvWheelBase.h"
+#include "hid/hid.h"
 #include "sim/VhidEndpoint.h"
 #include "support/TestBus.h"
 #include "usb/UsbManager.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
@@ -13,6 +15,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 using orvsim::VhidEndpoint;
@@ -32,6 +35,23 @@ Report joystick(uint32_t sequence, size_t size = 64)
     if (size >= 12)
         std::memcpy(&r[8], &sequence, 4);
     return r;
+}
+
+// A command report numbered where no field lives, and its number.
+Report command(uint32_t sequence)
+{
+    Report r(64, 0);
+    r[0] = 0x64;
+    std::memcpy(&r[8], &sequence, 4);
+    return r;
+}
+
+uint32_t sequenceOf(const Report& r)
+{
+    uint32_t sequence = 0;
+    if (r.size() >= 12)
+        std::memcpy(&sequence, &r[8], 4);
+    return sequence;
 }
 
 struct Delivery
@@ -70,6 +90,7 @@ private slots:
         disconnected.reset();
         endpoints.clear();
         delivered.clear();
+        order.clear();
     }
 
     void onlyFullReportsInOrder()
@@ -182,6 +203,110 @@ private slots:
         QCOMPARE(disconnected->count(), 1);
     }
 
+    // Plugged before start: the first scan a second after start finds the
+    // wheel base, the next one the pedals.
+    void oneKindPerScanFromASecondAfterStart()
+    {
+        QVERIFY(plug("a-pedals", 0xA3BE, "ORV Pedals") && plug("b-wheel"));
+        QElapsedTimer clock;
+        QList<qint64> at;
+        QStringList kinds;
+        QObject scope; // the lambda captures locals: disconnect it when they go
+        connect(manager.get(), &UsbManager::onDeviceConnected, &scope, [&](UsbDevice* device) {
+            at << clock.elapsed();
+            kinds << device->metaObject()->className();
+        });
+        clock.start();
+        manager->start(false);
+        QVERIFY(waitUntil([&] { return at.size() == 2; }, 5000));
+        QCOMPARE(kinds, (QStringList{"UsbDeviceOrvWheelBase", "UsbDeviceOrvPedals"}));
+        const QByteArray times = QByteArray::number(at[0]) + " " + QByteArray::number(at[1]);
+        QVERIFY2(at[0] >= 900 && at[0] < 3000, times);
+        QVERIFY2(at[1] - at[0] >= 900 && at[1] - at[0] < 3000, times);
+    }
+
+    // Both ready at once: the smaller path is delivered first.
+    void smallerPathFirst()
+    {
+        VhidEndpoint* first = plug("a-wheel");
+        VhidEndpoint* second = plug("b-wheel");
+        QVERIFY(first && second);
+        QVERIFY(startAndWaitFor(2));
+        manager->pause();
+        QTest::qWait(UsbManager::ReadWaitMs + 150); // the pass under way ends
+        QVERIFY(send(second, joystick(2)));
+        QVERIFY(send(first, joystick(1)));
+        manager->resume();
+        QVERIFY(waitUntil([&] { return order.size() == 2; }, 2000));
+        QCOMPARE(order, (QStringList{first->sockPath().c_str(), second->sockPath().c_str()}));
+    }
+
+    // A device that stops taking reports holds up only its own write thread:
+    // once its queue is full each write fails at once, what was taken goes
+    // out in order when the device reads again, and closing it while its
+    // write is stuck writes nothing more.
+    void hungDeviceNeverHoldsUpTheWriter()
+    {
+        // Shared with the endpoint's thread, which may outlive this function.
+        struct Received
+        {
+            std::mutex mutex;
+            std::vector<uint32_t> sequences;
+        };
+        const auto got = std::make_shared<Received>();
+        VhidEndpoint* ep = plug("wheel", 0xA355, "ORV Wheel Base", [got](const Report& r) {
+            std::lock_guard<std::mutex> guard(got->mutex);
+            got->sequences.push_back(sequenceOf(r));
+        });
+        QVERIFY(ep);
+        QVERIFY(startAndWaitFor(1));
+        auto receivedCount = [got] {
+            std::lock_guard<std::mutex> guard(got->mutex);
+            return got->sequences.size();
+        };
+        hid_device* device = manager->getDevices().at(0)->device;
+
+        uint32_t next = 0;
+        // Writes until they have failed for a while: the write thread is stuck.
+        auto fill = [&] {
+            const uint32_t from = next;
+            for (int failedInARow = 0; failedInARow < 10 && next - from < 100000;) {
+                if (hid_write(device, command(next).data(), 64) == 64) {
+                    ++next;
+                    failedInARow = 0;
+                } else {
+                    ++failedInARow;
+                    QTest::qSleep(20);
+                }
+            }
+            return next - from;
+        };
+
+        ep->setReading(false);
+        const uint32_t taken = fill();
+        // The device's own buffer, the one under way and a full queue.
+        QVERIFY2(taken > HID_WRITE_QUEUE_LENGTH + 1 && taken < 100000, QByteArray::number(taken));
+        ep->setReading(true);
+        QVERIFY(waitUntil([&] { return receivedCount() == taken; }, 5000));
+        QVERIFY(hid_write(device, command(next++).data(), 64) == 64);
+        QVERIFY(waitUntil([&] { return receivedCount() == taken + 1; }, 2000));
+
+        ep->setReading(false);
+        const uint32_t takenAgain = fill();
+        manager->stop(); // closes the device while its write is stuck
+        QCOMPARE(disconnected->count(), 1);
+        ep->setReading(true);
+        // Only what the device's buffer held arrives: the write under way and
+        // the queue behind it were dropped with the device.
+        const size_t expected = taken + 1 + takenAgain - HID_WRITE_QUEUE_LENGTH - 1;
+        QVERIFY(waitUntil([&] { return receivedCount() >= expected; }, 5000));
+        QTest::qWait(100);
+        std::lock_guard<std::mutex> guard(got->mutex);
+        QCOMPARE(got->sequences.size(), expected);
+        for (size_t i = 0; i < expected; ++i)
+            QCOMPARE(got->sequences[i], uint32_t(i));
+    }
+
     void stopDropsQueuedReports()
     {
         VhidEndpoint* ep = plug("wheel");
@@ -201,10 +326,13 @@ private slots:
     }
 
 private:
-    VhidEndpoint* plug(const std::string& stem)
+    VhidEndpoint* plug(const std::string& stem, uint16_t productId = 0xA355,
+                       const std::string& product = "ORV Wheel Base",
+                       VhidEndpoint::Receiver receiver = nullptr)
     {
-        endpoints.push_back(std::make_unique<VhidEndpoint>(
-            bus.stdPath(), stem, testDeviceInfo(0xA355, "ORV Wheel Base")));
+        endpoints.push_back(std::make_unique<VhidEndpoint>(bus.stdPath(), stem,
+                                                           testDeviceInfo(productId, product)));
+        endpoints.back()->setReceiver(std::move(receiver));
         return endpoints.back()->plug() ? endpoints.back().get() : nullptr;
     }
     // Starts the manager and waits for count devices, recording deliveries.
@@ -225,13 +353,15 @@ private:
     void track(UsbDevice* device)
     {
         auto* wheel = qobject_cast<UsbDeviceOrvWheelBase*>(device);
-        QVERIFY(wheel);
+        if (!wheel)
+            return;
         const QString path = device->getPath();
         connect(wheel, &UsbDeviceOrvWheelBase::onJoystickUpdate, this,
                 [this, path](UsbDevice*, OrvUsbWheelBaseJoystickUpdate* update, uint64_t readTime) {
                     uint32_t sequence = 0;
                     std::memcpy(&sequence, reinterpret_cast<const uint8_t*>(update) + 7, 4);
                     delivered[path].push_back({sequence, readTime});
+                    order << path;
                 });
     }
 
@@ -246,6 +376,7 @@ private:
     std::unique_ptr<QSignalSpy> connected;
     std::unique_ptr<QSignalSpy> disconnected;
     std::map<QString, std::vector<Delivery>> delivered; // by path
+    QStringList order;                                  // paths, in delivery order
 };
 
 QTEST_GUILESS_MAIN(TestReader)
