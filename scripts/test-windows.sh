@@ -13,6 +13,7 @@ CXX=x86_64-w64-mingw32-g++-posix
 sources=(
     src/hid/hid.cpp
     src/hid/hid_windows.cpp
+    src/hid/hid_write_queue.cpp
     src/platform/GamesKey.cpp
     src/platform/Platform.cpp
     src/platform/WindowsPlatform.cpp

@@ -204,5 +204,10 @@ QString CliSession::load(UsbDevice* device)
 bool CliSession::settle(UsbDevice* device)
 {
     QPointer<UsbDevice> target = device;
-    return waitUntil([&] { return !target || !target->awaitingAnswer(); }) && target;
+    // The last command of a chain expects no answer: it has gone once the
+    // HID layer has written it.
+    return waitUntil([&] {
+               return !target || (!target->awaitingAnswer() && target->commandsInFlight() == 0);
+           }) &&
+           target;
 }

@@ -71,8 +71,8 @@ public:
     // Reads the device's settings (wheel base, pedals) or its information
     // (bootloader). Empty on success, else the message to show.
     QString load(UsbDevice* device);
-    // Waits until the device has no command out; false if it left or the
-    // time ran out.
+    // Waits until the device has no command out, answered or written; false
+    // if it left or the time ran out.
     bool settle(UsbDevice* device);
 
     // "wheelbase", "pedals" or "bootloader", as --device takes them.

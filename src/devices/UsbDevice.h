@@ -29,6 +29,8 @@ public:
     // A command that expects an answer is out (and resent until answered);
     // a chain of commands has ended once this is false again.
     bool awaitingAnswer() const { return retryTimer.isActive(); }
+    // Commands handed to the HID layer that have not reached the device yet.
+    size_t commandsInFlight() const { return hid_write_pending(device); }
 
     // Direct, non-blocking read of one report; only for a manager running
     // without its reader thread.

@@ -297,6 +297,11 @@ int hid_write(hid_device* dev, const unsigned char* data, size_t length)
     return dev->writeQueue.write(std::move(report), HID_WRITE_QUEUE_LENGTH);
 }
 
+size_t hid_write_pending(hid_device* dev)
+{
+    return dev ? dev->writeQueue.pending() : 0;
+}
+
 int hid_get_product_string(hid_device* dev, wchar_t* string, size_t maxlen)
 {
     return dev ? dev->productString(string, maxlen) : -1;

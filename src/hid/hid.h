@@ -71,9 +71,13 @@ int hid_wait_any(const hid_wait_handle* handles, size_t count, int timeout_ms);
 // device takes it without any wait; otherwise a thread per open device
 // writes the queued reports in order, each as long as the device needs, and
 // drops one the device refuses. Nothing is reordered, and nothing queued is
-// dropped unless refused or closed. hid_close drops what has not been
-// written and writes nothing more.
+// dropped unless refused or closed. hid_close gives what is queued a short
+// while (50 ms) to go out to a device still present, then drops the rest and
+// writes nothing more.
 int hid_write(hid_device* dev, const unsigned char* data, size_t length);
+// Not part of the hidapi-style surface: reports taken by hid_write and not
+// written yet (0 for null).
+size_t hid_write_pending(hid_device* dev);
 
 int hid_get_product_string(hid_device* dev, wchar_t* string, size_t maxlen);
 int hid_get_serial_number_string(hid_device* dev, wchar_t* string, size_t maxlen);

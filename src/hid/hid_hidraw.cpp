@@ -20,7 +20,11 @@ namespace {
 
 // The live system's, unless a test set its own.
 std::string nativeSysfsRoot = "/sys";
-HidrawOpenFunction openNode = [](const char* path, int flags) { return ::open(path, flags); };
+int openFile(const char* path, int flags)
+{
+    return ::open(path, flags);
+}
+HidrawOpenFunction openNode = openFile;
 
 struct SysfsDevice
 {
@@ -250,7 +254,7 @@ hid_device* hidrawOpen(const std::string& sysfsRoot, const std::string& devPath)
 void setHidrawForTesting(const std::string& root, HidrawOpenFunction open)
 {
     nativeSysfsRoot = root;
-    openNode = open;
+    openNode = open ? open : openFile;
 }
 
 int nativeInit()

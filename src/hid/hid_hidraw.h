@@ -15,7 +15,7 @@ hid_device* hidrawOpen(const std::string& sysfsRoot, const std::string& devPath)
 
 // What the native backend uses instead of /sys and open(2), for tests: a
 // fake tree, and device nodes whose open fails or succeeds at will (tests
-// run as root, where file modes do not stop an open).
+// run as root, where file modes do not stop an open). A null open is open(2).
 using HidrawOpenFunction = int (*)(const char* path, int flags);
 void setHidrawForTesting(const std::string& sysfsRoot, HidrawOpenFunction open);
 

@@ -272,19 +272,13 @@ public:
         return 0;
     }
 
+    // On the device's write thread; hid_write has padded the report.
     int write(const unsigned char* data, size_t length) override
     {
-        if (!data)
+        if (!data || writeInterrupted)
             return -1;
-        std::vector<unsigned char> padded;
         const unsigned char* out = data;
-        size_t count = length;
-        if (length < outputReportLength) {
-            padded.assign(outputReportLength, 0);
-            std::memcpy(padded.data(), data, length);
-            out = padded.data();
-            count = padded.size();
-        }
+        const size_t count = length;
 
         HANDLE event = writeOl.hEvent;
         std::memset(&writeOl, 0, sizeof writeOl);
@@ -297,9 +291,9 @@ public:
                 return -1;
             }
         }
-        // The caller is the window's thread: a device that stops taking
-        // reports must not hang it, so the write gets a bounded time and is
-        // then called off. The buffer stays in use until it has ended.
+        // A device that stops taking reports holds the write thread, and
+        // through it hid_close: the write gets a bounded time and is then
+        // called off. The buffer stays in use until it has ended.
         DWORD written = 0;
         if (!HasOverlappedIoCompleted(&writeOl) &&
             WaitForSingleObject(event, HID_WRITE_TIMEOUT_MS) != WAIT_OBJECT_0) {
@@ -314,6 +308,13 @@ public:
             return -1;
         }
         return int(written);
+    }
+
+    // From hid_close: the write under way ends at once, and no other starts.
+    void interruptWrite() override
+    {
+        writeInterrupted = true;
+        CancelIoEx(deviceHandle, &writeOl);
     }
 
     int productString(wchar_t* string, size_t maxlen) override
@@ -380,8 +381,8 @@ private:
     }
 
     HANDLE deviceHandle = INVALID_HANDLE_VALUE;
-    size_t outputReportLength = 0;
     size_t inputReportLength = 0;
+    std::atomic<bool> writeInterrupted{false};
     std::mutex errorMutex;
     LPWSTR lastErrorStr = nullptr;
     DWORD lastErrorNum = 0;

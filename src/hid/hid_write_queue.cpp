@@ -2,6 +2,8 @@
 
 #include "hid_backend.h"
 
+#include <chrono>
+
 namespace orvhid {
 
 int WriteQueue::write(std::vector<unsigned char> report, size_t capacity)
@@ -28,10 +30,19 @@ int WriteQueue::write(std::vector<unsigned char> report, size_t capacity)
     return count;
 }
 
+size_t WriteQueue::pending()
+{
+    std::lock_guard<std::mutex> guard(mutex);
+    return waiting.size() + (writing ? 1 : 0);
+}
+
 void WriteQueue::close()
 {
     {
-        std::lock_guard<std::mutex> guard(mutex);
+        std::unique_lock<std::mutex> lock(mutex);
+        if (!device.hasLeft())
+            idle.wait_for(lock, std::chrono::milliseconds(DrainAtCloseMs),
+                          [this] { return waiting.empty() && !writing; });
         closed = true;
         waiting.clear();
     }
@@ -58,6 +69,8 @@ void WriteQueue::drain()
         device.write(report.data(), report.size());
         lock.lock();
         writing = false;
+        if (waiting.empty())
+            idle.notify_all();
     }
 }
 

@@ -30,9 +30,15 @@ public:
     // refused it, when capacity reports already wait behind the one being
     // written, or after close.
     int write(std::vector<unsigned char> report, size_t capacity);
-    // Drops the reports not yet started, interrupts the one being written and
-    // joins the thread: nothing is written once it returns.
+    // Reports taken but not written yet.
+    size_t pending();
+    // Gives reports already taken a short while to go out (the last command
+    // before a close, such as the end of a save or leaving calibration,
+    // still reaches a device that is taking reports), then drops the rest,
+    // interrupts the one being written and joins the thread: nothing is
+    // written once it returns.
     void close();
+    static constexpr int DrainAtCloseMs = 50;
 
 private:
     void drain();
@@ -40,6 +46,7 @@ private:
     hid_device_& device;
     std::mutex mutex;
     std::condition_variable wake;
+    std::condition_variable idle; // the drain thread has nothing in hand or waiting
     std::deque<std::vector<unsigned char>> waiting;
     bool writing = false; // the drain thread has a report in hand
     bool closed = false;

@@ -8,6 +8,10 @@
 #include <QTest>
 
 #include <memory>
+#include <thread>
+#include <vector>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -16,6 +20,21 @@ struct EnumerationDeleter
     void operator()(hid_device_info* list) const { hid_free_enumeration(list); }
 };
 using Enumeration = std::unique_ptr<hid_device_info, EnumerationDeleter>;
+
+int peer = -1;
+
+// A node that opens as one end of a socket pair with little room: the test
+// reads the other end, and until it does, writes wait.
+int openPair(const char*, int)
+{
+    int pair[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, pair) != 0)
+        return -1;
+    const int room = 1;
+    ::setsockopt(pair[0], SOL_SOCKET, SO_SNDBUF, &room, sizeof room);
+    peer = pair[1];
+    return pair[0];
+}
 
 } // namespace
 
@@ -124,6 +143,42 @@ private slots:
             QCOMPARE(QString::fromWCharArray(list->product_string), product);
             QCOMPARE(list->interface_number, interfaceNumber);
         }
+    }
+
+    // hidraw writes always go through the device's write thread; what was
+    // handed over just before a close still reaches a device that takes it
+    // (the last command, such as leaving calibration, matters).
+    void queuedReportsGoOutBeforeClose()
+    {
+        QTemporaryDir root;
+        FakeHidraw d;
+        d.node = "hidraw3";
+        d.uevent = fakeUevent("0003:00000483:0000A355");
+        QVERIFY(addFakeHidraw(root.path(), d));
+        orvhid::setHidrawForTesting(root.path().toStdString(), openPair);
+        hid_device* dev = hid_open_path("/dev/hidraw3");
+        QVERIFY(dev);
+        unsigned char report[64] = {0x64};
+        for (int i = 0; i < 16; ++i) {
+            report[1] = uint8_t(i);
+            QCOMPARE(hid_write(dev, report, sizeof report), 64);
+        }
+        QVERIFY(hid_write_pending(dev) > 0); // the device has not taken them all
+        // The device takes the rest while the tool closes it.
+        std::vector<int> received;
+        std::thread device([&] {
+            unsigned char buffer[64];
+            while (::recv(peer, buffer, sizeof buffer, 0) == 64)
+                received.push_back(buffer[1]);
+        });
+        hid_close(dev);
+        ::shutdown(peer, SHUT_RDWR);
+        device.join();
+        QCOMPARE(received.size(), size_t(16));
+        for (int i = 0; i < 16; ++i)
+            QCOMPARE(received[size_t(i)], i);
+        ::close(peer);
+        orvhid::setHidrawForTesting("/sys", nullptr);
     }
 
     void missingTree()
