@@ -3,8 +3,10 @@
 #endif
 #include "usb/UsbManager.h"
 #include "window/ORV_wheel_tool.h"
+#include "window/Resources.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <cstdio>
 #include <cstring>
@@ -35,6 +37,10 @@ int main(int argc, char* argv[])
         return probe();
 
     QApplication app(argc, argv);
+    // The desktop entry's name ties the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.orv.ConfigTool"));
+    initWindowResources();
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/orv-config-tool.png")));
     int result = 0;
     {
         // Destroyed before the application: the window stops the manager,

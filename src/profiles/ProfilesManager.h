@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileKind.h"
 #include "crc32Words.h"
 
 #include <QCoreApplication>
@@ -70,6 +71,8 @@ QString ProfilesManager<Profile, Version>::loadFromFile(const QString& fileName,
 {
     if (fileName.isEmpty())
         return message(FileNameEmpty);
+    if (opensWithWait(fileName))
+        return opensWithWaitMessage();
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return file.errorString();

@@ -8,6 +8,7 @@
 #include "hid/hid.h"
 
 #include <QMetaType>
+#include <QScopeGuard>
 #include <QStringList>
 
 #include <cerrno>
@@ -87,6 +88,11 @@ UsbManager::UsbManager() : QObject(nullptr)
 UsbManager::~UsbManager()
 {
     stop();
+    // Departures still queued will never be delivered to a manager that is
+    // gone: their devices are released here, while the HID layer still is.
+    for (UsbDevice* device : qAsConst(departing))
+        delete device;
+    departing.clear();
     hid_exit();
 }
 
@@ -149,6 +155,11 @@ bool UsbManager::rescanForOrvDevices()
 
 bool UsbManager::doRescanForOrvDevices(ushort vendorId, ushort productId)
 {
+    if (scanning)
+        return false; // the next tick scans again
+    scanning = true;
+    const auto done = qScopeGuard([this] { scanning = false; });
+
     QStringList openPaths;
     {
         QReadLocker locker(&devicesLock);
@@ -228,6 +239,7 @@ void UsbManager::dropFailedDevices(const QList<UsbDevice*>& failed)
         {
             QWriteLocker locker(&devicesLock);
             devices.remove(device->path);
+            departing.insert(device);
         }
         deviceDisconnectedMethod.invoke(this, Qt::QueuedConnection,
                                         Q_ARG(QPointer<UsbDevice>, QPointer<UsbDevice>(device)));
@@ -288,6 +300,10 @@ void UsbManager::tryReadFromOrvDevices()
 
 void UsbManager::doDeviceDisconnected(QPointer<UsbDevice> device)
 {
+    {
+        QWriteLocker locker(&devicesLock);
+        departing.remove(device.data());
+    }
     emit onDeviceDisconnected(device.data());
     delete device.data();
 }

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QReadWriteLock>
+#include <QSet>
 #include <QSharedPointer>
 #include <QString>
 #include <QTimer>
@@ -81,4 +82,11 @@ private:
     QMetaMethod deviceReadMethod;
     QMetaMethod deviceDisconnectedMethod;
     DeviceAccessMonitor accessMonitor;
+    // A receiver of onDeviceConnected may run the event loop (a modal
+    // dialog), and the rescan timer fires in it: a scan never starts inside
+    // another, or one device would be opened twice.
+    bool scanning = false;
+    // Dropped by the reader, not yet announced and deleted on the main
+    // thread (devicesLock); what is left at destruction is deleted then.
+    QSet<UsbDevice*> departing;
 };

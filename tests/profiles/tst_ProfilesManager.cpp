@@ -8,11 +8,14 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <chrono>
+#include <future>
 #include <memory>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 #ifdef Q_OS_LINUX
@@ -213,6 +216,26 @@ private slots:
         QCOMPARE(record, QByteArray(record.size(), char(0xA5)));
         QCOMPARE(readFile(path), file);
     }
+
+#ifdef Q_OS_UNIX
+    // Opening a FIFO waits for a writer, and the caller is the window's
+    // thread: it is refused instead.
+    void fifoIsRefusedWithoutWaiting()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("p.oprf");
+        QVERIFY(::mkfifo(QFile::encodeName(path), 0600) == 0);
+        OrvUsbPedalsProfileV2 profile{};
+        auto load = std::async(std::launch::async,
+                               [&] { return PedalsProfilesManager().loadFromFile(path, profile); });
+        if (load.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            QFile writer(path); // lets the load return, so the test can fail
+            writer.open(QIODevice::WriteOnly);
+            QFAIL("loading a FIFO waited for a writer");
+        }
+        QCOMPARE(load.get(), QString("Not a regular file"));
+    }
+#endif
 
     // A writable file in a folder closed to new files is written in place; a
     // new file there still fails as a plain open would.

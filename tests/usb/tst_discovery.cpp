@@ -7,9 +7,12 @@
 #include "usb/UsbManager.h"
 #include "vhid/BusFiles.h"
 
+#include <QPointer>
 #include <QSignalSpy>
+#include <QThread>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -185,7 +188,58 @@ private slots:
             2000));
     }
 
+    // A receiver of an arrival may run the event loop (a modal dialog), in
+    // which the rescan timer fires: that scan must not open the devices the
+    // outer scan found but has not announced yet.
+    void scanInsideAnArrivalOpensNothingTwice()
+    {
+        for (const char* stem : {"a", "b"})
+            QVERIFY(plug(stem, 0xA355, "Wheel Base"));
+        UsbManager manager;
+        QStringList announced;
+        connect(&manager, &UsbManager::onDeviceConnected, this, [&](UsbDevice* device) {
+            announced << device->getPath().section('/', -1);
+            if (announced.size() == 1)
+                QVERIFY(!manager.rescanForOrvDevices());
+        });
+        QVERIFY(manager.rescanForOrvDevices());
+        QCOMPARE(announced, (QStringList{"a.sock", "b.sock"}));
+        QCOMPARE(manager.getDevices().size(), 2);
+        QVERIFY(!manager.rescanForOrvDevices());
+    }
+
+    // A departure still queued when the manager goes is not lost: its device
+    // is released with the manager.
+    void departureQueuedAtDestructionIsReleased()
+    {
+        VhidEndpoint* ep = plug("wheel", 0xA355, "Wheel Base");
+        QVERIFY(ep);
+        QPointer<UsbDevice> device;
+        {
+            UsbManager manager;
+            QVERIFY(manager.rescanForOrvDevices());
+            device = manager.getDevices().value(0);
+            manager.start(false);
+            ep->unplug();
+            // The reader drops it; its announcement waits in the event queue.
+            QVERIFY(waitUntilNoEvents([&] { return manager.getDevices().isEmpty(); }, 3000));
+            QVERIFY(device);
+        }
+        QVERIFY(!device);
+    }
+
 private:
+    // Waits without running the event loop, so queued calls stay queued.
+    static bool waitUntilNoEvents(const std::function<bool()>& done, int timeoutMs)
+    {
+        for (int waited = 0; !done(); waited += 5) {
+            if (waited > timeoutMs)
+                return false;
+            QThread::msleep(5);
+        }
+        return true;
+    }
+
     VhidEndpoint* plug(const std::string& stem, uint16_t productId, const std::string& product)
     {
         endpoints.push_back(std::make_unique<VhidEndpoint>(bus.stdPath(), stem,

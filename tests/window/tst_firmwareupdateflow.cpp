@@ -13,6 +13,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 #include <QThread>
 #include <QTimer>
 
@@ -160,6 +162,10 @@ private slots:
         // Refused from its size: it would not even fit in memory.
         QTest::newRow("3 GiB") << "huge.fw"
                                << "Firmware update" << tooLarge.arg(3LL << 30) << 0;
+        // Opening a FIFO would wait for a writer, on the window's thread.
+        QTest::newRow("fifo") << "fifo.fw"
+                              << "Unable to open file"
+                              << "Not a regular file" << 0;
         // Nothing to go by but what it yields: the device refuses that.
         QTest::newRow("device node") << "/dev/zero"
                                      << "Firmware update" << tooLarge.arg(1048545) << 0;
@@ -172,6 +178,8 @@ private slots:
         QFETCH(int, commands);
         if (fileName == "empty.fw")
             fileName = file({}, fileName);
+        else if (fileName == "fifo.fw")
+            QVERIFY(::mkfifo(QFile::encodeName(fileName = dir.filePath(fileName)), 0600) == 0);
         else if (fileName == "huge.fw")
             QVERIFY(QFile(fileName = file({}, fileName)).resize(3LL << 30));
         else if (!fileName.isEmpty() && !fileName.startsWith('/'))

@@ -1,6 +1,7 @@
 #include "FirmwareUpdateFlow.h"
 
 #include "devices/UsbDeviceOrvBootloader.h"
+#include "profiles/FileKind.h"
 #include "window/Dialogs.h"
 
 #include <QCoreApplication>
@@ -39,6 +40,10 @@ void FirmwareUpdateFlow::chooseImage()
     if (fileName.isEmpty() || !target || target != bootloader)
         return;
 
+    if (opensWithWait(fileName)) {
+        Dialogs::information(dialogParent, tr("Unable to open file"), opensWithWaitMessage());
+        return;
+    }
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
         Dialogs::information(dialogParent, tr("Unable to open file"), file.errorString());
