@@ -2,6 +2,7 @@
 
 #include "CliSession.h"
 #include "Commands.h"
+#include "devices/ProfileDevice.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -59,13 +60,29 @@ int Command::usage(CliSession& session, const QString& message) const
     return ExitUsage;
 }
 
-int Command::profileOption(const QCommandLineParser& parser, int fallback)
+std::unique_ptr<ProfileDevice>
+Command::profileDevice(CliSession& session, const QCommandLineParser& parser, int* code) const
 {
-    if (!parser.isSet(QStringLiteral("profile")))
-        return fallback;
-    bool ok = false;
-    const int n = parser.value(QStringLiteral("profile")).toInt(&ok);
-    return ok && n >= 0 ? n : -1;
+    UsbDevice* device =
+        session.findLoaded(parser.value(QStringLiteral("device")), ProfileKinds, code);
+    return device ? ProfileDevice::of(device) : nullptr;
+}
+
+int Command::chosenProfile(CliSession& session, const QCommandLineParser& parser,
+                           const ProfileDevice& device, int* code) const
+{
+    int slot = device.currentProfileIndex();
+    if (parser.isSet(QStringLiteral("profile"))) {
+        bool ok = false;
+        slot = parser.value(QStringLiteral("profile")).toInt(&ok);
+        if (!ok)
+            slot = -1;
+    }
+    if (slot >= 0 && slot < device.profileCount())
+        return slot;
+    *code = usage(
+        session, QStringLiteral("The device has profiles 0 to %1.").arg(device.profileCount() - 1));
+    return -1;
 }
 
 std::vector<std::unique_ptr<Command>> Command::all()

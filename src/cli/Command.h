@@ -12,6 +12,7 @@
 #include <vector>
 
 class CliSession;
+class ProfileDevice;
 
 class Command
 {
@@ -45,6 +46,12 @@ protected:
 
     // Usage error: the message, then the help hint; returns the exit code.
     int usage(CliSession& session, const QString& message) const;
-    // --profile N, or the fallback when not given; -1 when N is no number.
-    static int profileOption(const QCommandLineParser& parser, int fallback);
+    // The wheel base or pedals that --device names, with its settings read;
+    // null (the reason shown, *code set) when there is none.
+    std::unique_ptr<ProfileDevice> profileDevice(CliSession& session,
+                                                 const QCommandLineParser& parser, int* code) const;
+    // The profile --profile names (the current one when not given), or -1
+    // after a usage message (*code set) when the device has no such profile.
+    int chosenProfile(CliSession& session, const QCommandLineParser& parser,
+                      const ProfileDevice& device, int* code) const;
 };

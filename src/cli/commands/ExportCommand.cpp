@@ -24,15 +24,12 @@ protected:
     int execute(CliSession& session, const QCommandLineParser& parser) override
     {
         int code = ExitOk;
-        UsbDevice* device = session.findLoaded(parser.value("device"), ProfileKinds, &code);
-        if (!device)
+        const auto list = profileDevice(session, parser, &code);
+        if (!list)
             return code;
-        const auto list = ProfileDevice::of(device);
-        const int slot = profileOption(parser, list->currentProfileIndex());
-        if (slot < 0 || slot >= list->profileCount())
-            return usage(
-                session,
-                QStringLiteral("The device has profiles 0 to %1.").arg(list->profileCount() - 1));
+        const int slot = chosenProfile(session, parser, *list, &code);
+        if (slot < 0)
+            return code;
         const QString file = parser.positionalArguments().at(0);
         const QString error = list->saveProfile(slot, file);
         if (!error.isEmpty()) {

@@ -30,10 +30,9 @@ protected:
     int execute(CliSession& session, const QCommandLineParser& parser) override
     {
         int code = ExitOk;
-        UsbDevice* device = session.findLoaded(parser.value("device"), ProfileKinds, &code);
-        if (!device)
+        const auto list = profileDevice(session, parser, &code);
+        if (!list)
             return code;
-        const auto list = ProfileDevice::of(device);
         if (parser.isSet("json")) {
             QJsonArray profiles;
             for (int i = 0; i < list->profileCount(); ++i)

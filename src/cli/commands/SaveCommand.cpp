@@ -28,10 +28,9 @@ protected:
     int execute(CliSession& session, const QCommandLineParser& parser) override
     {
         int code = ExitOk;
-        UsbDevice* device = session.findLoaded(parser.value("device"), ProfileKinds, &code);
-        if (!device)
+        const auto list = profileDevice(session, parser, &code);
+        if (!list)
             return code;
-        const auto list = ProfileDevice::of(device);
         code = saveAndVerify(session, *list);
         if (code == ExitOk)
             session.err << list->profileCount() << " profiles saved." << Qt::endl;
