@@ -3,6 +3,7 @@
 // the pedals' time reference, unique file names and failures.
 
 #include "devices/LittleEndian.h"
+#include "support/FileSizeLimit.h"
 #include "telemetry/TelemetryCsv.h"
 #include "telemetry/TelemetryLog.h"
 
@@ -262,6 +263,25 @@ private slots:
         QCOMPARE(failed[0][1].toString(), QString("No space left on device"));
         QVERIFY(!log.isOpen());
         QVERIFY(full.data().endsWith("\r\n")); // what was written stays whole
+    }
+
+    // On a disk that fills up the system takes part of a write and fails
+    // the rest: the log says why, not "Unknown error".
+    void aFullDiskSaysSo()
+    {
+        QTemporaryDir dir;
+        TelemetryLog log(0);
+        QSignalSpy failed(&log, &TelemetryLog::failed);
+        {
+            FileSizeLimit limit(100);
+            QVERIFY(log.start(Source::Pedals, QDir(dir.path()), QDateTime::currentDateTime(), false)
+                        .isEmpty());
+            for (uint64_t t = 1; t <= 1000 && log.isOpen(); ++t)
+                log.pedalsRecord(pedalsRecord(1, 1).data(), t);
+        }
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(failed[0][1].toString(), QString("File too large"));
+        QCOMPARE(QFileInfo(failed[0][0].toString()).size(), 100);
     }
 
     // A comma-decimal locale changes nothing in the file.
