@@ -1,7 +1,8 @@
 // The window's wiring against simulated devices: the device list, selection
 // and page switching, every named slot of the wheel base and pedals pages
-// reaching its field on the device, and the top buttons. What each page
-// does is tested with the page.
+// reaching its field on the device, the top buttons, and the debug tabs and
+// a log across a change of device. What each page does is tested with the
+// page.
 
 #include "FakePlatform.h"
 #include "ScriptedDialogs.h"
@@ -18,14 +19,15 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QDoubleSpinBox>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstring>
@@ -257,6 +259,48 @@ private slots:
             },
             2000));
         QVERIFY(sim->isCalibrating());
+    }
+
+    // The debug tabs follow the current device, the wheel base's own debug
+    // output reaches its tab, and a log started on the wheel base goes on in
+    // the pedals' line format once they are chosen.
+    void debugTabsAndALogAcrossDevices()
+    {
+        QTemporaryDir logDir;
+        const QString startDir = QDir::currentPath();
+        QDir::setCurrent(logDir.path());
+        auto* ticks = widget<QLabel>("label_debugTicks");
+        wheel->setTelemetryLayout(2); // for the log only
+        QTest::qWait(100);
+        QVERIFY(QMetaObject::invokeMethod(window.get(), "setUiEnabled", Q_ARG(bool, true)));
+        QTest::qWait(100);
+        QCOMPARE(ticks->text(), QString());
+        wheel->sendDebugOutput();
+        QVERIFY(waitUntil([&] { return !ticks->text().isEmpty(); }, 2000));
+
+        click("pushButton_LoggingWheelBase");
+        QVERIFY(simulator->addPedals("pedals", 250));
+        QVERIFY(waitUntil([&] { return devices()->count() == 2; }, LoadTimeoutMs));
+        devices()->setCurrentIndex(1);
+        QVERIFY(waitForPage(2));
+        auto* raw = widget<QLabel>("labelXRawDebug");
+        QVERIFY(waitUntil([&] { return raw->text().startsWith("X raw: "); }, 2000));
+        QCOMPARE(widget<QPushButton>("pushButton_LoggingPedals")->text(), QString("Stop Logging"));
+        click("pushButton_LoggingPedals");
+        QCOMPARE(widget<QPushButton>("pushButton_LoggingPedals")->text(), QString("Start Logging"));
+        QDir::setCurrent(startDir);
+
+        const QStringList logs = QDir(logDir.path()).entryList({"*.csv"});
+        QCOMPARE(logs.size(), 1);
+        QFile log(logDir.filePath(logs[0]));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QList<QByteArray> lines = log.readAll().split('\n');
+        QVERIFY(lines.takeFirst().contains(" Torque Actual %"));
+        QSet<int> fields;
+        for (const QByteArray& line : lines)
+            fields << line.count(',') + 1;
+        QCOMPARE(fields, (QSet<int>{7, 8, 1})); // force samples, pedals, after the last CR LF
+        QVERIFY(dialogs->shown.isEmpty());
     }
 
     // Newer wheel bases configure their encoder themselves; once removed the
