@@ -223,7 +223,7 @@ private slots:
         panel->pedalsJoystickUpdate(r, 0);
         panel->pedalsJoystickUpdate(r, 0);
         panel->pedalsPageShown();
-        QTest::qWait(3 * TelemetryPanel::RedrawIntervalMs);
+        QTest::qWait(2 * TelemetryPanel::LabelIntervalMs);
         QCOMPARE(text("labelTicksDebug"), QString());
         QCOMPARE(text("labelClutchDebug"), QString());
     }

@@ -56,11 +56,8 @@ TelemetryPanel::TelemetryPanel(Ui::ORV_wheel_tool& ui, RimView& rim, PedalsPage&
     : ui(ui), rim(rim), pedalsPage(pedalsPage), dialogParent(dialogParent), log(nowMicros())
 {
     clock.start();
-    pedalsTimer.setSingleShot(true);
-    QObject::connect(&pedalsTimer, &QTimer::timeout, &pedalsTimer, [this] {
-        if (pedalsPending)
-            showPedalsRecord(latestPedals);
-    });
+    showTimer.setSingleShot(true);
+    QObject::connect(&showTimer, &QTimer::timeout, &showTimer, [this] { showTaken(); });
     QObject::connect(
         &log, &TelemetryLog::failed, &log,
         [this](const QString& fileName, const QString& reason) { logFailed(fileName, reason); });
@@ -76,7 +73,8 @@ TelemetryPanel::~TelemetryPanel()
 void TelemetryPanel::setCurrent(Current kind)
 {
     current = kind;
-    pedalsPending = false;
+    wheelBaseTaken = false;
+    pedalsTaken = false;
 }
 
 void TelemetryPanel::wheelBaseJoystickUpdate(const OrvUsbWheelBaseJoystickUpdate& update,
@@ -85,12 +83,35 @@ void TelemetryPanel::wheelBaseJoystickUpdate(const OrvUsbWheelBaseJoystickUpdate
     logWheelBase(update, readTimeMicros);
     // Force samples and motor traces are for the log only: read as a status
     // record they would show made-up faults and states.
-    if (rim.joystickUpdate(update) && update.layout == telemetrycsv::StatusLayout)
-        showWheelBaseDebug(update.debugOutput);
+    if (rim.joystickUpdate(update) && update.layout == telemetrycsv::StatusLayout &&
+        current == Current::WheelBase) {
+        takenWheelBase = update.debugOutput;
+        wheelBaseTaken = true;
+        showSoon();
+    }
+}
+
+void TelemetryPanel::showSoon()
+{
+    const qint64 sinceShown = clock.elapsed() - lastShownMs;
+    if (sinceShown >= LabelIntervalMs)
+        showTaken();
+    else if (!showTimer.isActive())
+        showTimer.start(int(LabelIntervalMs - sinceShown));
+}
+
+void TelemetryPanel::showTaken()
+{
+    lastShownMs = clock.elapsed();
+    if (wheelBaseTaken)
+        showWheelBaseDebug(takenWheelBase);
+    if (pedalsTaken)
+        showPedalsRecord(takenPedals);
 }
 
 void TelemetryPanel::showWheelBaseDebug(const OrvUsbWheelBaseDebugOutput& d)
 {
+    wheelBaseTaken = false; // older than this
     if (current != Current::WheelBase)
         return;
     QString faults = QString::number(d.currentFaults);
@@ -130,26 +151,16 @@ void TelemetryPanel::pedalsJoystickUpdate(const OrvUsbPedalsJoystickUpdate& upda
 {
     pedalsPage.joystickUpdate(update);
     if (current == Current::Pedals) {
-        latestPedals = update;
-        pedalsPending = true;
-        showPedalsSoon();
+        takenPedals = update;
+        pedalsTaken = true;
+        showSoon();
     }
     logPedals(update, readTimeMicros);
 }
 
-void TelemetryPanel::showPedalsSoon()
-{
-    const qint64 sinceShown = clock.elapsed() - lastPedalsShownMs;
-    if (sinceShown >= RedrawIntervalMs)
-        showPedalsRecord(latestPedals);
-    else if (!pedalsTimer.isActive())
-        pedalsTimer.start(int(RedrawIntervalMs - sinceShown));
-}
-
 void TelemetryPanel::showPedalsRecord(const OrvUsbPedalsJoystickUpdate& update)
 {
-    pedalsPending = false;
-    lastPedalsShownMs = clock.elapsed();
+    pedalsTaken = false;
     ui.labelClutchDebug->setText(pedalText("Clutch: ", update.xAxis));
     ui.labelBrakeDebug->setText(pedalText("Brake: ", update.yAxis));
     ui.labelThrottleDebug->setText(pedalText("Throttle: ", update.zAxis));
@@ -226,6 +237,7 @@ void TelemetryPanel::outputModuloToggled(bool checked)
 
 void TelemetryPanel::wheelBasePageShown()
 {
+    wheelBaseTaken = false; // blank until the next record
     for (QLabel* label :
          {ui.label_debugTicks, ui.label_debugMotorState, ui.label_debugEncoderState,
           ui.label_debugBisscRaw, ui.label_debugCurrentFaults, ui.label_debugClearedFaults,
@@ -238,9 +250,7 @@ void TelemetryPanel::wheelBasePageShown()
 
 void TelemetryPanel::pedalsPageShown()
 {
-    // A record held back for the interval would fill them again at once.
-    pedalsPending = false;
-    pedalsTimer.stop();
+    pedalsTaken = false; // blank until the next record
     for (QLabel* label :
          {ui.labelTicksDebug, ui.labelClutchDebug, ui.labelBrakeDebug, ui.labelThrottleDebug,
           ui.labelXRawDebug, ui.labelYRawDebug, ui.labelZRawDebug, ui.labelXConnected,

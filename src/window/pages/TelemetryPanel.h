@@ -3,9 +3,11 @@
 // The debug tabs of the wheel base and the pedals, and the CSV telemetry log
 // behind their logging buttons. Every joystick record of the current device
 // comes through here: the log sees each one, the rim and the pedal bars get
-// theirs, and the debug labels show a record at most every 16 ms (a label
-// whose text changes lays its tab out again, which at a thousand records a
-// second would cost the main thread more than all else the window does).
+// theirs, and the debug labels show the latest at most every 100 ms. A label
+// whose text changes lays the window out again (the labels stretch with
+// it), about a millisecond each time: at the rim's 60 refreshes a second
+// that alone would take the main thread 7 to 10 %, and numbers that change
+// sixty times a second cannot be read anyway.
 
 #include "telemetry/TelemetryLog.h"
 
@@ -28,7 +30,7 @@ class RimView;
 class TelemetryPanel
 {
 public:
-    static constexpr qint64 RedrawIntervalMs = 16;
+    static constexpr qint64 LabelIntervalMs = 100;
 
     enum class Current
     {
@@ -45,7 +47,7 @@ public:
     void setCurrent(Current current);
 
     // Every wheel base joystick record: logged, then at most one in 16 ms
-    // drawn on the rim and, when it carries the status layout, shown on the
+    // drawn on the rim and, when it carries the status layout, taken for the
     // debug tab.
     void wheelBaseJoystickUpdate(const OrvUsbWheelBaseJoystickUpdate& update,
                                  uint64_t readTimeMicros);
@@ -53,8 +55,8 @@ public:
     void showWheelBaseDebug(const OrvUsbWheelBaseDebugOutput& output);
     void logWheelBase(const OrvUsbWheelBaseJoystickUpdate& update, uint64_t readTimeMicros);
 
-    // Every pedals joystick record: the bars take it, the debug tab shows the
-    // latest at most every 16 ms, and the log takes it.
+    // Every pedals joystick record: the bars and the debug tab take it, the
+    // log writes it.
     void pedalsJoystickUpdate(const OrvUsbPedalsJoystickUpdate& update, uint64_t readTimeMicros);
     // The pedals debug record's labels, at once (while the pedals are current).
     void showPedalsDebug(const OrvUsbPedalsDebugOutput& output);
@@ -72,7 +74,10 @@ public:
 
 private:
     void showPedalsRecord(const OrvUsbPedalsJoystickUpdate& update);
-    void showPedalsSoon();
+    // The debug tab of the current device shows what it took, now or when
+    // the interval is over.
+    void showSoon();
+    void showTaken();
     void showLogging(bool on, QPushButton* button);
     void logFailed(const QString& fileName, const QString& reason);
 
@@ -83,10 +88,13 @@ private:
     Current current = Current::None;
     TelemetryLog log;
 
-    // The latest pedals record, kept (copied) until its labels are shown.
-    OrvUsbPedalsJoystickUpdate latestPedals{};
-    bool pedalsPending = false;
+    // The latest records taken for the debug tabs, copied: the records
+    // handed over live only as long as the call.
+    OrvUsbWheelBaseDebugOutput takenWheelBase{};
+    OrvUsbPedalsJoystickUpdate takenPedals{};
+    bool wheelBaseTaken = false;
+    bool pedalsTaken = false;
     QElapsedTimer clock;
-    qint64 lastPedalsShownMs = -RedrawIntervalMs;
-    QTimer pedalsTimer;
+    qint64 lastShownMs = -LabelIntervalMs;
+    QTimer showTimer;
 };
