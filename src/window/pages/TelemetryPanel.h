@@ -4,10 +4,10 @@
 // behind their logging buttons. Every joystick record of the current device
 // comes through here: the log sees each one, the rim and the pedal bars get
 // theirs, and the debug labels show the latest at most every 100 ms. A label
-// whose text changes lays the window out again (the labels stretch with
-// it), about a millisecond each time: at the rim's 60 refreshes a second
-// that alone would take the main thread 7 to 10 %, and numbers that change
-// sixty times a second cannot be read anyway.
+// whose text changes has the tab widget around it laid out and repainted
+// whole, about a millisecond each time: at the rim's 60 refreshes a second
+// that alone took the main thread 7 to 10 %, and numbers that change sixty
+// times a second cannot be read anyway.
 
 #include "telemetry/TelemetryLog.h"
 
