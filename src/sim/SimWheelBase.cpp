@@ -221,8 +221,9 @@ void SimWheelBase::fillDebugOutput(uint8_t* out, const Motion& m) const
     putU16(out + 7, 1); // encoder ready
     putF32(out + 9, static_cast<float>(std::fmod(m.position * 360.0, 360.0)));
     putU32(out + 13, static_cast<uint32_t>(counts));
-    putF32(out + 17, static_cast<float>(m.force));
-    putF32(out + 21, static_cast<float>(m.applied));
+    // In percent, as the force samples and the log's columns have them.
+    putF32(out + 17, static_cast<float>(m.force * 100));
+    putF32(out + 21, static_cast<float>(m.applied * 100));
     // A 22-bit single-turn position with the two status bits set (no error,
     // no warning), as the encoder frames it.
     putU64(out + 25, ((static_cast<uint64_t>(counts) & 0x3FFFFF) << 2) | 0x3);
@@ -278,8 +279,8 @@ void SimWheelBase::fillJoystickReport(uint8_t* report, uint64_t sequence)
         }
         putF32(payload + 48, static_cast<float>(m.position));
     } else {
-        // A ten-pole-pair motor driven by sine PWM, its Hall sensors 120
-        // degrees apart.
+        // A ten-pole-pair motor driven by sine PWM, its linear Hall sensors
+        // 120 degrees apart (the third, W, is what U and V leave to zero).
         const double mech = std::fmod(m.position * 360.0 + 360000.0, 360.0);
         const double electrical = std::fmod(mech * 10.0, 360.0);
         const double rad = electrical * Pi / 180.0;
@@ -291,8 +292,8 @@ void SimWheelBase::fillJoystickReport(uint8_t* report, uint64_t sequence)
             float(0.5 + duty * std::sin(rad)),
             float(0.5 + duty * std::sin(rad - 2 * Pi / 3)),
             float(0.5 + duty * std::sin(rad + 2 * Pi / 3)),
-            std::sin(rad) >= 0 ? 1.0f : 0.0f,
-            std::sin(rad - 2 * Pi / 3) >= 0 ? 1.0f : 0.0f,
+            float(std::sin(rad)),
+            float(std::sin(rad - 2 * Pi / 3)),
             5.0f, // the Hall sensors' supply
         };
         putU32(payload, static_cast<uint32_t>(std::llround(m.seconds * 1000)));

@@ -92,7 +92,7 @@ void TelemetryLog::write(const QByteArray& bytes)
     if (!out || bytes.isEmpty())
         return;
     if (out->write(bytes) != bytes.size())
-        fail(out->errorString());
+        fail(writeError());
     else
         ++lineCount;
 }
@@ -101,7 +101,16 @@ void TelemetryLog::flush()
 {
     auto* device = qobject_cast<QFileDevice*>(out);
     if (device && !device->flush())
-        fail(device->errorString());
+        fail(writeError());
+}
+
+QString TelemetryLog::writeError()
+{
+    // A full disk first takes part of a write, which leaves no reason; the
+    // rest, tried once more, fails with it.
+    if (auto* device = qobject_cast<QFileDevice*>(out))
+        device->flush();
+    return out->errorString();
 }
 
 void TelemetryLog::fail(const QString& reason)

@@ -64,6 +64,7 @@ private:
     QString begin(Source source, bool outputModulo);
     void write(const QByteArray& bytes);
     void flush();
+    QString writeError();
     void fail(const QString& reason);
 
     QFile file;

@@ -10,17 +10,17 @@
 #include "devices/UsbDeviceOrvPedals.h"
 #include "devices/UsbDeviceOrvWheelBase.h"
 #include "pages/AccessNotice.h"
-#include "pages/GamesKeyRow.h"
 #include "pages/CalibrationWizard.h"
 #include "pages/FirmwareUpdateFlow.h"
+#include "pages/GamesKeyRow.h"
 #include "pages/PedalsPage.h"
 #include "pages/ProfileRow.h"
 #include "pages/RimView.h"
+#include "pages/TelemetryPanel.h"
 #include "pages/WheelBasePage.h"
 #include "platform/Platform.h"
 #include "ui_ORV_wheel_tool.h"
 
-#include <QDateTime>
 #include <QMetaType>
 #include <QPointer>
 #include <QStandardItemModel>
@@ -41,9 +41,7 @@ UsbDevice* deviceOfEntry(const QComboBox* list, int entry)
 
 } // namespace
 
-ORV_wheel_tool::ORV_wheel_tool(QWidget* parent)
-    : QMainWindow(parent), ui(new Ui::ORV_wheel_tool),
-      lastLogTime(uint64_t(QDateTime::currentMSecsSinceEpoch()) * 1000)
+ORV_wheel_tool::ORV_wheel_tool(QWidget* parent) : QMainWindow(parent), ui(new Ui::ORV_wheel_tool)
 {
     initWindowResources();
     ui->setupUi(this);
@@ -55,6 +53,7 @@ ORV_wheel_tool::ORV_wheel_tool(QWidget* parent)
     accessNotice = std::make_unique<AccessNotice>(*ui);
     gamesKeyRow = std::make_unique<GamesKeyRow>(*ui, this, Platform::current());
     firmwareFlow = std::make_unique<FirmwareUpdateFlow>(this);
+    telemetryPanel = std::make_unique<TelemetryPanel>(*ui, *rimView, *pedalsPage, this);
     setUiEnabled(false);
     qRegisterMetaType<uint16_t>("uint16_t");
     qRegisterMetaType<uint8_t>("uint8_t");
@@ -91,6 +90,11 @@ quint64 ORV_wheel_tool::pedalRecords() const
     return pedalsPage->records();
 }
 
+const TelemetryLog& ORV_wheel_tool::telemetryLog() const
+{
+    return telemetryPanel->telemetryLog();
+}
+
 void ORV_wheel_tool::resetProgressDialog()
 {
     firmwareFlow->closeDialog();
@@ -116,10 +120,12 @@ void ORV_wheel_tool::setUiEnabled(bool isEnabled)
     if (wheelOn) {
         ui->settingsStackedWidget->setCurrentIndex(1);
         wheelBasePage->pageShown();
+        telemetryPanel->wheelBasePageShown();
         gamesKeyRow->refresh();
     } else if (pedalsOn) {
         ui->settingsStackedWidget->setCurrentIndex(2);
         pedalsPage->pageShown();
+        telemetryPanel->pedalsPageShown();
     } else {
         ui->settingsStackedWidget->setCurrentIndex(0);
     }
@@ -180,11 +186,14 @@ void ORV_wheel_tool::connectDevice()
     if ((wheelBase = qobject_cast<UsbDeviceOrvWheelBase*>(currentDevice))) {
         connect(wheelBase, &UsbDeviceOrvWheelBase::onJoystickUpdate, this,
                 &ORV_wheel_tool::onJoystickUpdate);
+        connect(wheelBase, &UsbDeviceOrvWheelBase::onDebugOutput, this,
+                &ORV_wheel_tool::onDebugOutput);
         connect(wheelBase, &UsbDeviceOrvWheelBase::onSettingsLoaded, this,
                 &ORV_wheel_tool::onSettingsLoaded);
         connect(wheelBase, &UsbDeviceOrvWheelBase::onSettingsLoadFailed, this,
                 &ORV_wheel_tool::onSettingsLoadFailed);
         rimView->setDevice(wheelBase);
+        telemetryPanel->setCurrent(TelemetryPanel::Current::WheelBase);
         wheelBasePage->setDevice(wheelBase);
         profileDevice = ProfileDevice::of(wheelBase);
         profileRow->setDevice(profileDevice.get(), wheelBasePage.get());
@@ -201,6 +210,7 @@ void ORV_wheel_tool::connectDevice()
         connect(pedals, &UsbDeviceOrvPedals::onCalibrationStarted, this,
                 &ORV_wheel_tool::onCalibrationStarted);
         pedalsPage->setDevice(pedals);
+        telemetryPanel->setCurrent(TelemetryPanel::Current::Pedals);
         calibrationWizard->setDevice(pedals);
         profileDevice = ProfileDevice::of(pedals);
         profileRow->setDevice(profileDevice.get(), pedalsPage.get());
@@ -235,6 +245,7 @@ void ORV_wheel_tool::disconnectDevice()
     wheelBasePage->setDevice(nullptr);
     pedalsPage->setDevice(nullptr);
     calibrationWizard->setDevice(nullptr);
+    telemetryPanel->setCurrent(TelemetryPanel::Current::None);
     profileRow->setDevice(nullptr, nullptr);
     profileDevice.reset();
 }

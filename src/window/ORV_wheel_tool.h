@@ -5,7 +5,6 @@
 #include "devices/OrvUsbWheelBaseJoystickUpdate.h"
 #include "usb/UsbManager.h"
 
-#include <QFile>
 #include <QMainWindow>
 #include <QString>
 
@@ -22,7 +21,10 @@ class FirmwareUpdateFlow;
 class PedalsPage;
 class ProfileDevice;
 class ProfileRow;
+class QPushButton;
 class RimView;
+class TelemetryLog;
+class TelemetryPanel;
 class UsbDevice;
 class UsbDeviceOrvBootloader;
 class UsbDeviceOrvPedals;
@@ -46,6 +48,8 @@ public:
     quint64 rimRebuilds() const;
     // How many pedals joystick records the pedals page took (for measuring).
     quint64 pedalRecords() const;
+    // The telemetry log behind the logging buttons (for measuring).
+    const TelemetryLog& telemetryLog() const;
 
 private slots:
     void resetProgressDialog();
@@ -54,9 +58,17 @@ private slots:
     void onDeviceDisconnected(UsbDevice* device);
     void onJoystickUpdate(UsbDevice* device, OrvUsbWheelBaseJoystickUpdate* update,
                           uint64_t readTimeMicros);
+    void onDebugOutput(UsbDevice* device, OrvUsbWheelBaseDebugOutput* debugOutput,
+                       uint64_t readTimeMicros);
+    void onLogDebugOutput(UsbDevice* device, OrvUsbWheelBaseJoystickUpdate* update,
+                          uint64_t readTimeMicros);
     void onPedalsJoystickUpdate(UsbDevice* device, OrvUsbPedalsJoystickUpdate* update,
                                 uint64_t readTimeMicors);
     void onPedalsCalibrationSave();
+    void onPedalsDebugOutput(UsbDevice* device, OrvUsbPedalsDebugOutput* debugOutput,
+                             uint64_t readTimeMicros);
+    void onPedalsLogDebugOutput(UsbDevice* device, OrvUsbPedalsJoystickUpdate* update,
+                                uint64_t readTimeMicros);
     void onFirmwareUpdateStarted(int chunks);
     void onFirmwareUpdateProgress(int currentChunk);
     void onFirmwareUpdateCompleted(UsbDevice* device);
@@ -91,6 +103,9 @@ private slots:
     void on_spinBox_EncoderRes_valueChanged(int arg1);
     void on_comboBox_ProfileName_currentTextChanged(QString arg1);
     void on_comboBox_UsbDevice_currentIndexChanged(int index);
+    // Named like the others but matching no widget: the two below call it.
+    void on_pushButtonLogging_clicked(QPushButton* button);
+    void on_pushButton_LoggingWheelBase_clicked();
     void on_pedalsCalibrationButton_clicked();
     void on_pedalsCalibrationNextStepButton_clicked();
     void on_pedalsCalibrationPrevStepButton_clicked();
@@ -132,6 +147,7 @@ private slots:
     void on_comboBox_GenSmooth_currentIndexChanged(int index);
     void on_spinBox_SoftEndStop_valueChanged(int value);
     void on_checkBox_outputModulo_toggled(bool checked);
+    void on_pushButton_LoggingPedals_clicked();
     void on_pushButtonGamesCompatibilityKey_clicked(); // stays the last slot
 
 private:
@@ -157,9 +173,5 @@ private:
     std::unique_ptr<ProfileRow> profileRow;
     std::unique_ptr<AccessNotice> accessNotice;
     std::unique_ptr<GamesKeyRow> gamesKeyRow;
-
-    // Telemetry logging.
-    uint64_t lastLogTime = 0;
-    uint32_t logRecordCounter = 0;
-    QFile logFile;
+    std::unique_ptr<TelemetryPanel> telemetryPanel;
 };

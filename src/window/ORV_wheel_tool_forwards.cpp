@@ -3,31 +3,56 @@
 
 #include "ORV_wheel_tool.h"
 
-#include "pages/GamesKeyRow.h"
 #include "pages/CalibrationWizard.h"
+#include "pages/GamesKeyRow.h"
 #include "pages/PedalsPage.h"
 #include "pages/FirmwareUpdateFlow.h"
 #include "pages/ProfileRow.h"
 #include "pages/RimView.h"
+#include "pages/TelemetryPanel.h"
 #include "pages/WheelBasePage.h"
+#include "ui_ORV_wheel_tool.h"
 
 using F = WheelBaseField;
 using P = PedalsField;
 
-void ORV_wheel_tool::onJoystickUpdate(UsbDevice*, OrvUsbWheelBaseJoystickUpdate* update, uint64_t)
+void ORV_wheel_tool::onJoystickUpdate(UsbDevice*, OrvUsbWheelBaseJoystickUpdate* update,
+                                      uint64_t readTimeMicros)
 {
-    rimView->joystickUpdate(*update);
+    telemetryPanel->wheelBaseJoystickUpdate(*update, readTimeMicros);
+}
+
+void ORV_wheel_tool::onDebugOutput(UsbDevice*, OrvUsbWheelBaseDebugOutput* debugOutput, uint64_t)
+{
+    telemetryPanel->showWheelBaseDebug(*debugOutput);
+}
+
+void ORV_wheel_tool::onLogDebugOutput(UsbDevice*, OrvUsbWheelBaseJoystickUpdate* update,
+                                      uint64_t readTimeMicros)
+{
+    telemetryPanel->logWheelBase(*update, readTimeMicros);
 }
 
 void ORV_wheel_tool::onPedalsJoystickUpdate(UsbDevice*, OrvUsbPedalsJoystickUpdate* update,
-                                            uint64_t)
+                                            uint64_t readTimeMicors)
 {
-    pedalsPage->joystickUpdate(*update);
+    telemetryPanel->pedalsJoystickUpdate(*update, readTimeMicors);
 }
 
 void ORV_wheel_tool::onPedalsCalibrationSave()
 {
     calibrationWizard->calibrationSaved();
+}
+
+void ORV_wheel_tool::onPedalsDebugOutput(UsbDevice*, OrvUsbPedalsDebugOutput* debugOutput, uint64_t)
+{
+    telemetryPanel->showPedalsDebug(*debugOutput);
+}
+
+void ORV_wheel_tool::onPedalsLogDebugOutput(UsbDevice*, OrvUsbPedalsJoystickUpdate* update,
+                                            uint64_t readTimeMicros)
+{
+    telemetryPanel->logPedals(*update, readTimeMicros);
 }
 
 void ORV_wheel_tool::onFirmwareUpdateStarted(int chunks)
@@ -158,6 +183,16 @@ void ORV_wheel_tool::on_spinBox_EncoderRes_valueChanged(int arg1)
 void ORV_wheel_tool::on_comboBox_ProfileName_currentTextChanged(QString arg1)
 {
     profileRow->rename(arg1);
+}
+
+void ORV_wheel_tool::on_pushButtonLogging_clicked(QPushButton* button)
+{
+    telemetryPanel->loggingClicked(button);
+}
+
+void ORV_wheel_tool::on_pushButton_LoggingWheelBase_clicked()
+{
+    on_pushButtonLogging_clicked(ui->pushButton_LoggingWheelBase);
 }
 
 void ORV_wheel_tool::on_pedalsCalibrationButton_clicked()
@@ -362,7 +397,12 @@ void ORV_wheel_tool::on_spinBox_SoftEndStop_valueChanged(int value)
 
 void ORV_wheel_tool::on_checkBox_outputModulo_toggled(bool checked)
 {
-    wheelBasePage->outputModuloToggled(checked);
+    telemetryPanel->outputModuloToggled(checked);
+}
+
+void ORV_wheel_tool::on_pushButton_LoggingPedals_clicked()
+{
+    on_pushButtonLogging_clicked(ui->pushButton_LoggingPedals);
 }
 
 void ORV_wheel_tool::on_pushButtonGamesCompatibilityKey_clicked()

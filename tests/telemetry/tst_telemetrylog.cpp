@@ -1,8 +1,10 @@
 // The CSV telemetry log: lines of each layout against hand-written ones,
 // output modulo, the force-sample latch, the motor trace's change detector,
-// the pedals' time reference, unique file names and failures.
+// the pedals' time reference, unique file names and failed writes (a log
+// that cannot be created is tested from the window's button).
 
 #include "devices/LittleEndian.h"
+#include "support/FileSizeLimit.h"
 #include "telemetry/TelemetryCsv.h"
 #include "telemetry/TelemetryLog.h"
 
@@ -240,14 +242,6 @@ private slots:
         QCOMPARE(QFileInfo(second.fileName()).fileName(),
                  QString("pedals-log-2026-12-07-09-05-03-1.csv"));
         QVERIFY(QFileInfo(first.fileName()).isAbsolute());
-
-        // Nothing can be created where the folder does not exist.
-        TelemetryLog third(0);
-        const QString error =
-            third.start(Source::WheelBase, QDir(dir.filePath("gone")), when, false);
-        QVERIFY(!error.isEmpty());
-        QVERIFY(!third.isOpen());
-        QVERIFY(third.fileName().endsWith("gone/wheel-log-2026-12-07-09-05-03.csv"));
     }
 
     void aFailedWriteEndsTheLog()
@@ -262,6 +256,25 @@ private slots:
         QCOMPARE(failed[0][1].toString(), QString("No space left on device"));
         QVERIFY(!log.isOpen());
         QVERIFY(full.data().endsWith("\r\n")); // what was written stays whole
+    }
+
+    // On a disk that fills up the system takes part of a write and fails
+    // the rest: the log says why, not "Unknown error".
+    void aFullDiskSaysSo()
+    {
+        QTemporaryDir dir;
+        TelemetryLog log(0);
+        QSignalSpy failed(&log, &TelemetryLog::failed);
+        {
+            FileSizeLimit limit(100);
+            QVERIFY(log.start(Source::Pedals, QDir(dir.path()), QDateTime::currentDateTime(), false)
+                        .isEmpty());
+            for (uint64_t t = 1; t <= 1000 && log.isOpen(); ++t)
+                log.pedalsRecord(pedalsRecord(1, 1).data(), t);
+        }
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(failed[0][1].toString(), QString("File too large"));
+        QCOMPARE(QFileInfo(failed[0][0].toString()).size(), 100);
     }
 
     // A comma-decimal locale changes nothing in the file.

@@ -1,7 +1,8 @@
 // The window's wiring against simulated devices: the device list, selection
 // and page switching, every named slot of the wheel base and pedals pages
-// reaching its field on the device, and the top buttons. What each page
-// does is tested with the page.
+// reaching its field on the device, the top buttons, and the debug tabs and
+// a log across a change of device. What each page does is tested with the
+// page.
 
 #include "FakePlatform.h"
 #include "ScriptedDialogs.h"
@@ -18,8 +19,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QDoubleSpinBox>
+#include <QFile>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -259,6 +260,42 @@ private slots:
             },
             2000));
         QVERIFY(sim->isCalibrating());
+    }
+
+    // The wheel base's own debug output reaches its tab (force samples do
+    // not), and a log started there goes on in the pedals' line format once
+    // they are chosen.
+    void debugTabsAndALogAcrossDevices()
+    {
+        QTemporaryDir logDir;
+        const QString startDir = QDir::currentPath();
+        QDir::setCurrent(logDir.path());
+        auto* ticks = widget<QLabel>("label_debugTicks");
+        wheel->setTelemetryLayout(2);
+        QTest::qWait(100);
+        QVERIFY(QMetaObject::invokeMethod(window.get(), "setUiEnabled", Q_ARG(bool, true)));
+        QTest::qWait(100);
+        QCOMPARE(ticks->text(), QString());
+        wheel->sendDebugOutput();
+        QVERIFY(waitUntil([&] { return !ticks->text().isEmpty(); }, 2000));
+
+        click("pushButton_LoggingWheelBase");
+        QVERIFY(simulator->addPedals("pedals", 250));
+        QVERIFY(waitUntil([&] { return devices()->count() == 2; }, LoadTimeoutMs));
+        devices()->setCurrentIndex(1);
+        QVERIFY(waitForPage(2));
+        auto* raw = widget<QLabel>("labelXRawDebug");
+        QVERIFY(waitUntil([&] { return raw->text().startsWith("X raw: "); }, 2000));
+        click("pushButton_LoggingPedals");
+        QDir::setCurrent(startDir);
+
+        QFile log(logDir.filePath(QDir(logDir.path()).entryList({"wheel-log-*.csv"}).value(0)));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QSet<int> fields; // per line: force samples 7, pedals 8
+        for (const QByteArray& line : log.readAll().split('\n').mid(1))
+            fields << line.count(',') + 1;
+        QCOMPARE(fields, (QSet<int>{7, 8, 1})); // 1: after the last CR LF
+        QVERIFY(dialogs->shown.isEmpty());
     }
 
     // Newer wheel bases configure their encoder themselves; once removed the

@@ -1,6 +1,10 @@
 #include "PageRules.h"
 
+#include <QCoreApplication>
+#include <QStringList>
+
 #include <cstring>
+#include <iterator>
 
 namespace pagerules {
 
@@ -80,6 +84,29 @@ uint8_t movedChannel(const uint32_t (&raw)[3], const uint32_t (&rest)[3],
             return channel;
     }
     return NoChannel;
+}
+
+QString faultsText(uint32_t bits)
+{
+    static const char* const Faults[] = {
+        "Encoder error",           "Alignment error", "Reference error", "Brake overtemp",
+        "Mechanical limits error", "Overcurrent",     "Overvoltage",     "Undervoltage",
+        "Electrical stop",
+    };
+    QStringList set;
+    for (uint32_t bit = 0; bit < std::size(Faults); ++bit)
+        if (bits & (1u << bit))
+            set << QCoreApplication::translate("ORV_wheel_tool", Faults[bit]);
+    return set.join(QStringLiteral(", "));
+}
+
+QString motorStateText(int16_t state)
+{
+    static const char* const States[] = {"Uninitialized", "Stopped", "Alignment",
+                                         "Fault",         "Running", "Locked Test"};
+    if (state >= 0 && size_t(state) < std::size(States))
+        return QCoreApplication::translate("ORV_wheel_tool", States[state]);
+    return QString::number(state);
 }
 
 } // namespace pagerules

@@ -49,4 +49,10 @@ constexpr uint8_t NoChannel = 0xFF;
 uint8_t movedChannel(const uint32_t (&raw)[3], const uint32_t (&rest)[3],
                      const uint8_t (&connected)[3]);
 
+// The wheel base's fault bits 0 to 8 as their texts joined by ", " (empty
+// for none; higher bits mean nothing here), and its motor state as text (a
+// state without a name as its number).
+QString faultsText(uint32_t bits);
+QString motorStateText(int16_t state);
+
 } // namespace pagerules

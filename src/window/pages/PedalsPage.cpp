@@ -215,11 +215,6 @@ void PedalsPage::pageShown()
     ui.pedalsCalibrationTipsLabel->setText(QStringLiteral(" "));
     ui.pedalsCalibrationPrevStepButton->setEnabled(false);
     ui.pedalsCalibrationNextStepButton->setEnabled(false);
-    for (QLabel* label :
-         {ui.labelTicksDebug, ui.labelClutchDebug, ui.labelBrakeDebug, ui.labelThrottleDebug,
-          ui.labelXRawDebug, ui.labelYRawDebug, ui.labelZRawDebug, ui.labelXConnected,
-          ui.labelYConnected, ui.labelZConnected})
-        label->clear();
     bars.clearLabels();
     ui.tabPedalsWidget->setCurrentIndex(0);
 }

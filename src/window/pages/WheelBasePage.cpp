@@ -183,21 +183,7 @@ void WheelBasePage::centerRim()
         wheelBase->centerRim();
 }
 
-void WheelBasePage::outputModuloToggled(bool checked)
-{
-    if (wheelBase)
-        ui.spinBox_outputModulo->setEnabled(checked);
-}
-
 void WheelBasePage::pageShown()
 {
-    for (QLabel* label :
-         {ui.label_debugTicks, ui.label_debugMotorState, ui.label_debugEncoderState,
-          ui.label_debugBisscRaw, ui.label_debugCurrentFaults, ui.label_debugClearedFaults,
-          ui.label_debugMotorAngle, ui.label_debugEncoderRaw, ui.label_debugFfbIn,
-          ui.label_debugFfbOut, ui.label_debugMaxMotorCurrent, ui.label_debugPsuCurrent,
-          ui.label_debugMotorCurrent, ui.label_debugPsuTemperature, ui.label_debugMotorTemperature,
-          ui.label_debugBrakeTemperature, ui.label_debugPowerstageTemperature})
-        label->clear();
     ui.tabWidget->setCurrentIndex(0);
 }

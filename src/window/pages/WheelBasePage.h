@@ -58,7 +58,6 @@ public:
     void edit(WheelBaseField field, int value);
     void showProfile(int index) override;
     void centerRim();
-    void outputModuloToggled(bool checked);
     // The page has just been brought up for a loaded wheel base.
     void pageShown();
 
