@@ -3,11 +3,9 @@
 // The debug tabs of the wheel base and the pedals, and the CSV telemetry log
 // behind their logging buttons. Every joystick record of the current device
 // comes through here: the log sees each one, the rim and the pedal bars get
-// theirs, and the debug labels show the latest at most every 200 ms. A label
-// whose text changes has the tab widget around it laid out and repainted
-// whole, one to two milliseconds each time: at the rim's 60 refreshes a
-// second that alone took the main thread 7 to 10 %, and numbers that change
-// that often cannot be read anyway.
+// theirs, and the debug labels show the latest with the rim's cadence, at
+// most every 16 ms (a label whose text changes has the tab around it laid out
+// and repainted, one to two milliseconds each time).
 
 #include "telemetry/TelemetryLog.h"
 
@@ -30,7 +28,7 @@ class RimView;
 class TelemetryPanel
 {
 public:
-    static constexpr qint64 LabelIntervalMs = 200;
+    static constexpr qint64 LabelIntervalMs = 16;
 
     enum class Current
     {
