@@ -99,12 +99,12 @@ QString CliSession::describeKind(const QString& kindName)
     return tr("an unknown device");
 }
 
-UsbDevice* CliSession::find(const QString& spec, int kinds, int* code)
+UsbDevice* CliSession::find(const QString& wanted, int kinds, int* code)
 {
     QList<UsbDevice*> candidates;
     for (UsbDevice* device : devices(kinds)) {
-        if (spec.isEmpty() || device->getPath() == spec || kindName(device) == spec ||
-            (!device->getSerialNumber().isEmpty() && device->getSerialNumber() == spec))
+        if (wanted.isEmpty() || device->getPath() == wanted || kindName(device) == wanted ||
+            (!device->getSerialNumber().isEmpty() && device->getSerialNumber() == wanted))
             candidates.append(device);
     }
     if (candidates.size() == 1) {
@@ -113,8 +113,8 @@ UsbDevice* CliSession::find(const QString& spec, int kinds, int* code)
     }
     if (candidates.isEmpty()) {
         *code = ExitNoDevice;
-        err << (spec.isEmpty() ? tr("No suitable ORV device found.")
-                               : tr("No suitable ORV device matches \"%1\".").arg(spec))
+        err << (wanted.isEmpty() ? tr("No suitable ORV device found.")
+                                 : tr("No suitable ORV device matches \"%1\".").arg(wanted))
             << Qt::endl;
         return nullptr;
     }
@@ -128,10 +128,10 @@ UsbDevice* CliSession::find(const QString& spec, int kinds, int* code)
     return nullptr;
 }
 
-UsbDevice* CliSession::findLoaded(const QString& spec, int kinds, int* code)
+UsbDevice* CliSession::findLoaded(const QString& wanted, int kinds, int* code)
 {
     scan();
-    UsbDevice* device = find(spec, kinds, code);
+    UsbDevice* device = find(wanted, kinds, code);
     if (!device)
         return nullptr;
     const QString failure = load(device);

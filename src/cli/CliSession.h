@@ -52,11 +52,11 @@ public:
     QList<UsbDevice*> devices(int kinds = AnyKind);
     UsbManager& manager() { return usb; }
 
-    // The one device that spec names among those of the given kinds: a
-    // path, a serial number, or a kind ("wheelbase", "pedals",
-    // "bootloader"); with no spec, the only one there is. Null when there
+    // The one device of the given kinds that wanted names: a path, a serial
+    // number, or a kind ("wheelbase", "pedals", "bootloader"); when wanted
+    // is empty, the only one there is. Null when there
     // is none or more than one; *code and a message say which.
-    UsbDevice* find(const QString& spec, int kinds, int* code);
+    UsbDevice* find(const QString& wanted, int kinds, int* code);
 
     // Runs the event loop until done() or the time limit; false on time-out
     // or Ctrl-C (see interrupted()).
@@ -66,7 +66,7 @@ public:
 
     // Scans, finds the device (see find) and reads its settings; null (with
     // the message shown and *code set) when any of it fails.
-    UsbDevice* findLoaded(const QString& spec, int kinds, int* code);
+    UsbDevice* findLoaded(const QString& wanted, int kinds, int* code);
 
     // Reads the device's settings (wheel base, pedals) or its information
     // (bootloader). Empty on success, else the message to show.

@@ -65,12 +65,12 @@ protected:
     }
 
 private:
-    int restore(CliSession& session, const QString& spec, const QString& folder,
+    int restore(CliSession& session, const QString& wanted, const QString& folder,
                 const Manifest& manifest)
     {
         int code = ExitOk;
         UsbDevice* device =
-            session.find(spec.isEmpty() ? manifest.serial : spec, ProfileKinds, &code);
+            session.find(wanted.isEmpty() ? manifest.serial : wanted, ProfileKinds, &code);
         if (!device)
             return code;
         if (CliSession::kindName(device) != manifest.kind) {
