@@ -7,16 +7,49 @@
 namespace orvsim {
 
 SimFirmwareDevice::SimFirmwareDevice(const std::string& busDir, const std::string& stem,
-                                     vhid::DeviceInfo appInfo, vhid::DeviceInfo bootloaderInfo,
+                                     const Product& product, const std::string& serial,
                                      Layout layout)
-    : SimDevice(busDir, stem, std::move(appInfo)), layout_(layout)
+    : SimDevice(busDir, stem, applicationInfo(product, serial)), layout_(layout)
 {
     // Another stem, so the bootloader has its own path and the tool sees a
     // new device rather than the old one coming back.
     bootloaderDevice = std::make_unique<SimBootloader>(
-        busDir, stem + "-bootloader", std::move(bootloaderInfo),
+        busDir, stem + "-bootloader", bootloaderInfo(product, serial),
         [this](const std::vector<uint8_t>* newImage) { bootloaderLeft(newImage); },
         [this] { restoreFactoryDefaults(); });
+    setDeviceInfo(product.versions);
+    SimDeviceInfo loader = product.versions;
+    loader.firmwareMajor = product.bootloaderMajor;
+    loader.firmwareMinor = product.bootloaderMinor;
+    loader.buildLow = 0;
+    bootloaderDevice->setDeviceInfo(loader);
+}
+
+vhid::DeviceInfo SimFirmwareDevice::applicationInfo(const Product& product,
+                                                    const std::string& serial)
+{
+    vhid::DeviceInfo info;
+    info.vendorId = 0x0483;
+    info.productId = product.productId;
+    info.release = 0x0200;
+    info.product = product.name;
+    info.manufacturer = "ORV";
+    info.serial = serial;
+    info.interfaceNumber = 0;
+    info.usagePage = 1;
+    info.usage = 4;
+    return info;
+}
+
+vhid::DeviceInfo SimFirmwareDevice::bootloaderInfo(const Product& product,
+                                                   const std::string& serial)
+{
+    vhid::DeviceInfo info = applicationInfo(product, serial);
+    info.release = 0x0100;
+    info.product = product.bootloaderName;
+    info.usagePage = 0xFF00; // vendor-defined: a bootloader is no joystick
+    info.usage = 1;
+    return info;
 }
 
 SimFirmwareDevice::~SimFirmwareDevice()

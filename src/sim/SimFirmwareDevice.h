@@ -39,10 +39,22 @@ public:
         size_t capacity;
     };
 
+    // Who a kind is: its product on the bus, as the application and as its
+    // bootloader, and the versions each answers with.
+    struct Product
+    {
+        uint16_t productId;
+        const char* name;
+        const char* bootloaderName;
+        SimDeviceInfo versions;
+        uint8_t bootloaderMajor;
+        uint8_t bootloaderMinor;
+    };
+
     static constexpr std::chrono::milliseconds DefaultRebootDelay{300};
 
-    SimFirmwareDevice(const std::string& busDir, const std::string& stem, vhid::DeviceInfo appInfo,
-                      vhid::DeviceInfo bootloaderInfo, Layout layout);
+    SimFirmwareDevice(const std::string& busDir, const std::string& stem, const Product& product,
+                      const std::string& serial, Layout layout);
     ~SimFirmwareDevice() override;
 
     // Plugging starts the application as at power-on: the settings in use
@@ -63,6 +75,9 @@ public:
     // What the enter-bootloader command does.
     void enterBootloader();
     SimBootloader& bootloader() { return *bootloaderDevice; }
+
+    static vhid::DeviceInfo applicationInfo(const Product& product, const std::string& serial);
+    static vhid::DeviceInfo bootloaderInfo(const Product& product, const std::string& serial);
 
     const Layout& layout() const { return layout_; }
     SimDeviceInfo deviceInfo() const;

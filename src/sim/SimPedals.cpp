@@ -40,25 +40,19 @@ const Preset Presets[] = {
      {{0, 30, 55, 75, 90, 100}, {0, 22, 43, 63, 82, 100}, {0, 15, 32, 52, 75, 100}}},
 };
 
+const SimFirmwareDevice::Product product{0xA3BE,
+                                         "ORV Torvane Pedals",
+                                         "ORV Torvane Pedals Bootloader",
+                                         SimDeviceInfo{2, 1, 3, 2, 7, 0x11, 0},
+                                         1,
+                                         1};
+
 } // namespace
 
 SimPedals::SimPedals(const std::string& busDir, const std::string& stem, const std::string& serial)
-    : SimFirmwareDevice(busDir, stem, defaultInfo(serial), bootloaderInfo(serial),
+    : SimFirmwareDevice(busDir, stem, product, serial,
                         Layout{ProtocolVersion, RecordSize, CountByte, Capacity})
 {
-    SimDeviceInfo info;
-    info.kind = 2;
-    info.hardwareMajor = 1;
-    info.hardwareMinor = 3;
-    info.firmwareMajor = 2;
-    info.firmwareMinor = 7;
-    info.buildLow = 0x11;
-    setDeviceInfo(info);
-    SimDeviceInfo loader = info;
-    loader.firmwareMajor = 1;
-    loader.firmwareMinor = 1;
-    loader.buildLow = 0;
-    bootloader().setDeviceInfo(loader);
     restoreFactoryDefaults();
 }
 
@@ -69,27 +63,7 @@ SimPedals::~SimPedals()
 
 vhid::DeviceInfo SimPedals::defaultInfo(const std::string& serial)
 {
-    vhid::DeviceInfo info;
-    info.vendorId = 0x0483;
-    info.productId = 0xA3BE;
-    info.release = 0x0200;
-    info.product = "ORV Torvane Pedals";
-    info.manufacturer = "ORV";
-    info.serial = serial;
-    info.interfaceNumber = 0;
-    info.usagePage = 1;
-    info.usage = 4;
-    return info;
-}
-
-vhid::DeviceInfo SimPedals::bootloaderInfo(const std::string& serial)
-{
-    vhid::DeviceInfo info = defaultInfo(serial);
-    info.release = 0x0100;
-    info.product = "ORV Torvane Pedals Bootloader";
-    info.usagePage = 0xFF00;
-    info.usage = 1;
-    return info;
+    return applicationInfo(product, serial);
 }
 
 SimPedalsCalibration SimPedals::factoryCalibration()

@@ -43,7 +43,6 @@ public:
     ~SimPedals() override;
 
     static vhid::DeviceInfo defaultInfo(const std::string& serial);
-    static vhid::DeviceInfo bootloaderInfo(const std::string& serial);
     static SimPedalsCalibration factoryCalibration();
 
     SimPedalsCalibration calibration() const;

@@ -59,26 +59,20 @@ uint8_t warming(double cold, double hot, double seconds, double minutes)
         std::lround(cold + (hot - cold) * (1.0 - std::exp(-seconds / (60.0 * minutes)))));
 }
 
+const SimFirmwareDevice::Product product{0xA355,
+                                         "ORV Torvane Pro Wheel Base",
+                                         "ORV Torvane Pro Bootloader",
+                                         SimDeviceInfo{1, 2, 1, 3, 4, 0x2A, 0},
+                                         1,
+                                         2};
+
 } // namespace
 
 SimWheelBase::SimWheelBase(const std::string& busDir, const std::string& stem,
                            const std::string& serial)
-    : SimFirmwareDevice(busDir, stem, defaultInfo(serial), bootloaderInfo(serial),
+    : SimFirmwareDevice(busDir, stem, product, serial,
                         Layout{ProtocolVersion, RecordSize, CountByte, Capacity})
 {
-    SimDeviceInfo info;
-    info.kind = 1;
-    info.hardwareMajor = 2;
-    info.hardwareMinor = 1;
-    info.firmwareMajor = 3;
-    info.firmwareMinor = 4;
-    info.buildLow = 0x2A;
-    setDeviceInfo(info);
-    SimDeviceInfo loader = info;
-    loader.firmwareMajor = 1; // the bootloader's own version
-    loader.firmwareMinor = 2;
-    loader.buildLow = 0;
-    bootloader().setDeviceInfo(loader);
     restoreFactoryDefaults();
 }
 
@@ -89,27 +83,7 @@ SimWheelBase::~SimWheelBase()
 
 vhid::DeviceInfo SimWheelBase::defaultInfo(const std::string& serial)
 {
-    vhid::DeviceInfo info;
-    info.vendorId = 0x0483;
-    info.productId = 0xA355;
-    info.release = 0x0200;
-    info.product = "ORV Torvane Pro Wheel Base";
-    info.manufacturer = "ORV";
-    info.serial = serial;
-    info.interfaceNumber = 0;
-    info.usagePage = 1;
-    info.usage = 4;
-    return info;
-}
-
-vhid::DeviceInfo SimWheelBase::bootloaderInfo(const std::string& serial)
-{
-    vhid::DeviceInfo info = defaultInfo(serial);
-    info.release = 0x0100;
-    info.product = "ORV Torvane Pro Bootloader";
-    info.usagePage = 0xFF00; // vendor-defined: a bootloader is no joystick
-    info.usage = 1;
-    return info;
+    return applicationInfo(product, serial);
 }
 
 SimProfileList::Record SimWheelBase::factoryProfile(int index) const

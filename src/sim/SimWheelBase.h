@@ -36,7 +36,6 @@ public:
     ~SimWheelBase() override;
 
     static vhid::DeviceInfo defaultInfo(const std::string& serial);
-    static vhid::DeviceInfo bootloaderInfo(const std::string& serial);
 
     // The rim's angle in turns from the encoder's zero. Held where set until
     // released; a released rim swings slowly to either side.
