@@ -83,128 +83,106 @@ template <class Device> void chooseProfile(Device* d, uint8_t slot)
         d->currentProfileIndex = slot;
 }
 
-void act(UsbDeviceOrvWheelBase* d, uint8_t action, FuzzInput& in)
+// What the window does with the profile list of either kind; false when
+// the action is one of the kind's own.
+template <class Device, class Profile> bool actOnList(Device* d, uint8_t action, FuzzInput& in)
 {
-    switch (action % 15) {
+    switch (action) {
     case 0:
         d->loadSettings();
-        break;
+        return true;
     case 1:
         d->saveSettings();
-        break;
+        return true;
     case 2:
         d->updateSettings();
-        break;
+        return true;
     case 3:
         d->addProfile();
-        break;
+        return true;
     case 4:
         d->removeCurrentProfile();
-        break;
+        return true;
     case 5: {
-        OrvUsbWheelBaseProfileV5 profile{};
+        Profile profile{};
         in.take(&profile, sizeof profile);
         d->replaceCurrentProfile(profile);
-        break;
+        return true;
     }
     case 6:
+        d->enterBootloader();
+        return true;
+    case 7:
+        d->resetToFactoryDefaults();
+        return true;
+    case 8:
+        runTimers(d, in.byte());
+        return true;
+    case 9:
+        chooseProfile(d, in.byte());
+        return true;
+    case 10:
+        d->settingsLoaded = in.byte() & 1;
+        return true;
+    case 11:
+        editCurrent(d, in);
+        return true;
+    }
+    return false;
+}
+
+constexpr uint8_t ListActions = 12;
+
+void act(UsbDeviceOrvWheelBase* d, uint8_t action, FuzzInput& in)
+{
+    action %= ListActions + 3;
+    if (actOnList<UsbDeviceOrvWheelBase, OrvUsbWheelBaseProfileV5>(d, action, in))
+        return;
+    switch (action - ListActions) {
+    case 0:
         d->centerRim();
         break;
-    case 7:
-        d->enterBootloader();
-        break;
-    case 8:
-        d->resetToFactoryDefaults();
-        break;
-    case 9: {
+    case 1: {
         float force = 0;
         in.take(&force, sizeof force);
         d->sendTestForceCommand(force);
         break;
     }
-    case 10:
+    case 2:
         d->sendTestBrakeResistorCommand(in.byte() & 1);
-        break;
-    case 11:
-        runTimers(d, in.byte());
-        break;
-    case 12:
-        chooseProfile(d, in.byte());
-        break;
-    case 13:
-        d->settingsLoaded = in.byte() & 1;
-        break;
-    case 14:
-        editCurrent(d, in);
         break;
     }
 }
 
 void act(UsbDeviceOrvPedals* d, uint8_t action, FuzzInput& in)
 {
-    switch (action % 19) {
+    action %= ListActions + 7;
+    if (actOnList<UsbDeviceOrvPedals, OrvUsbPedalsProfileV2>(d, action, in))
+        return;
+    switch (action - ListActions) {
     case 0:
-        d->loadSettings();
-        break;
-    case 1:
-        d->saveSettings();
-        break;
-    case 2:
-        d->updateSettings();
-        break;
-    case 3:
-        d->addProfile();
-        break;
-    case 4:
-        d->removeCurrentProfile();
-        break;
-    case 5: {
-        OrvUsbPedalsProfileV2 profile{};
-        in.take(&profile, sizeof profile);
-        d->replaceCurrentProfile(profile);
-        break;
-    }
-    case 6:
         d->loadCalibration();
         break;
-    case 7:
+    case 1:
         d->saveCalibration();
         break;
-    case 8:
+    case 2:
         d->startCalibration();
         break;
-    case 9:
+    case 3:
         d->stopCalibration();
         break;
-    case 10:
-        d->enterBootloader();
-        break;
-    case 11:
-        d->resetToFactoryDefaults();
-        break;
-    case 12:
-        runTimers(d, in.byte());
-        break;
-    case 13:
-        chooseProfile(d, in.byte());
-        break;
-    case 14:
-        d->settingsLoaded = in.byte() & 1;
-        break;
-    case 15:
-        editCurrent(d, in);
-        break;
     // The calibration wizard's steps, on the state kept with the pedals.
-    case 16:
+    case 4:
         (in.byte() & 1) ? d->calibrationState.nextStep() : d->calibrationState.previousStep();
         break;
-    case 17: {
+    case 5: {
         uint32_t raw = 0;
         in.take(&raw, sizeof raw);
         d->calibrationState.recordRawValue(raw);
         break;
     }
-    case 18:
+    case 6:
         d->calibrationState.assignChannel(in.byte());
         break;
     }

@@ -68,7 +68,7 @@ def device_seeds(kind, count_byte, size, extra):
 def wheel_extra(read):
     s = bytes([0] + read)
     # Edit the current profile; the debounce fires; the update runs.
-    s += bytes([0x80 + 14]) + record(1, 54, b"Edited") + bytes([0x80 + 11, 1])
+    s += bytes([0x80 + 11]) + record(1, 54, b"Edited") + bytes([0x80 + 8, 1])
     s += answer(12, [(42, 3), (43, 1)])
     for i in range(3):
         s += answer(13, [(3, i)])
@@ -77,22 +77,22 @@ def wheel_extra(read):
     for i in range(3):
         s += answer(6, [(3, i)])
     s += answer(4, [(42, 0xFF)])
-    s += bytes([0x80 + 3, 0x80 + 4, 0x80 + 6]) + answer(7)
-    s += bytes([0x80 + 9]) + struct.pack("<f", 0.5) + answer(9)
+    s += bytes([0x80 + 3, 0x80 + 4, 0x80 + 12]) + answer(7)
+    s += bytes([0x80 + 13]) + struct.pack("<f", 0.5) + answer(9)
     return s
 
 
 def pedals_extra(read):
     s = bytes([1] + read)
-    s += bytes([0x80 + 15]) + record(1, 47, b"Edited") + bytes([0x80 + 12, 1])
+    s += bytes([0x80 + 11]) + record(1, 47, b"Edited") + bytes([0x80 + 8, 1])
     s += answer(12, [(10, 3), (11, 1)])
     for i in range(3):
         s += answer(13, [(3, i)])
     # Calibration: read it, start, walk the wizard, save, stop.
-    s += bytes([0x80 + 6]) + answer(10) + bytes([0x80 + 8]) + answer(14)
+    s += bytes([0x80 + 12]) + answer(10) + bytes([0x80 + 14]) + answer(14)
     for raw in (100, 60000, 200, 50000):
         s += bytes([0x80 + 16, 1, 0x80 + 17]) + struct.pack("<I", raw)
-    s += bytes([0x80 + 7]) + answer(11) + bytes([0x80 + 9]) + answer(15)
+    s += bytes([0x80 + 13]) + answer(11) + bytes([0x80 + 15]) + answer(15)
     return s
 
 
