@@ -60,11 +60,8 @@ public:
         timer.start();
         for (qint64 left = timeoutMs; dev && !lost && left >= 0;
              left = timeoutMs - timer.elapsed()) {
-            const hid_wait_handle handle = hid_read_begin(dev.get());
-            if (hid_wait_any(&handle, 1, int(left)) != 0)
-                continue;
             Report report(64, 0);
-            const int n = hid_read_finish(dev.get(), report.data(), report.size());
+            const int n = hid_read_timeout(dev.get(), report.data(), report.size(), int(left));
             lost = n < 0;
             if (n > 0 && report[0] == reportId)
                 return report;

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -171,21 +172,16 @@ void interfaceNumbers()
 void reportCopy()
 {
     const Bytes unnumbered = report(0x00, 65);
-    const struct
-    {
-        Bytes sent;
-        size_t length;
-        Bytes expected;
-    } rows[] = {
+    const std::tuple<Bytes, size_t, Bytes> rows[] = {
         {unnumbered, 64, Bytes(unnumbered.begin() + 1, unnumbered.end())},
         {report(0x65, 65), 64, report(0x65, 64)},
         {report(0x01, 10), 64, report(0x01, 10)},
         {Bytes{0x00}, 64, Bytes{}},
     };
     FakeDevice fake(65, 65);
-    for (const auto& row : rows) {
-        fake.send(row.sent);
-        CHECK(fake.read(row.length) == row.expected);
+    for (const auto& [sent, length, expected] : rows) {
+        fake.send(sent);
+        CHECK(fake.read(length) == expected);
     }
 }
 
@@ -222,16 +218,13 @@ void splitReadKeepsOneReadOutstanding()
 
 void writePadsToTheOutputReport()
 {
-    const struct
-    {
-        size_t length, outputLength, written;
-    } rows[] = {{64, 65, 65}, {65, 65, 65}, {70, 65, 70}};
-    for (const auto& row : rows) {
-        FakeDevice fake(65, row.outputLength);
-        const Bytes data = report(0x64, row.length);
-        CHECK(hid_write(fake.dev, data.data(), data.size()) == int(row.written));
+    const std::tuple<size_t, size_t, size_t> rows[] = {{64, 65, 65}, {65, 65, 65}, {70, 65, 70}};
+    for (const auto& [length, outputLength, written] : rows) {
+        FakeDevice fake(65, outputLength);
+        const Bytes data = report(0x64, length);
+        CHECK(hid_write(fake.dev, data.data(), data.size()) == int(written));
         Bytes expected = data;
-        expected.resize(row.written, 0);
+        expected.resize(written, 0);
         CHECK(fake.receive() == expected);
     }
 }
@@ -253,19 +246,16 @@ void writeToAStalledDeviceNeverWaits()
 
 void waitAnyNamesTheLowestReadyHandle()
 {
-    const struct
-    {
-        std::vector<int> signalled;
-        size_t count;
-        int expected;
-    } rows[] = {{{}, 3, -1}, {{2}, 3, 2}, {{1, 2}, 3, 1}, {{0}, 0, -1}, {{69}, 70, -1}};
-    for (const auto& row : rows) {
-        std::vector<hid_wait_handle> events(std::max<size_t>(row.count, 1));
+    // Signalled handles, how many are waited on, the answer.
+    const std::tuple<std::vector<int>, size_t, int> rows[] = {
+        {{}, 3, -1}, {{2}, 3, 2}, {{1, 2}, 3, 1}, {{0}, 0, -1}, {{69}, 70, -1}};
+    for (const auto& [signalled, count, expected] : rows) {
+        std::vector<hid_wait_handle> events(std::max<size_t>(count, 1));
         for (auto& e : events)
             e = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        for (int i : row.signalled)
+        for (int i : signalled)
             SetEvent(events[size_t(i)]);
-        CHECK(hid_wait_any(events.data(), row.count, 10) == row.expected);
+        CHECK(hid_wait_any(events.data(), count, 10) == expected);
         for (auto e : events)
             CloseHandle(e);
     }
@@ -275,12 +265,7 @@ const wchar_t* const TestKey = L"Software\\OrvConfigToolTest";
 
 void oemDataIsExactlyTheExpectedEightBytes()
 {
-    const struct
-    {
-        DWORD type;
-        Bytes data;
-        bool expected;
-    } rows[] = {
+    const std::tuple<DWORD, Bytes, bool> rows[] = {
         {REG_BINARY, {0x40, 0, 0, 0, 0, 0, 0, 0}, true},
         {REG_BINARY, {0x40, 0, 0, 0, 0, 0, 0, 1}, false},
         {REG_BINARY, {0x40, 0, 0, 0, 0, 0, 0, 0, 0}, false},
@@ -290,10 +275,10 @@ void oemDataIsExactlyTheExpectedEightBytes()
     };
     WindowsPlatform platform;
     GamesKey key(platform);
-    for (const auto& row : rows) {
-        RegSetKeyValueW(HKEY_CURRENT_USER, TestKey, L"OEMData", row.type, row.data.data(),
-                        DWORD(row.data.size()));
-        CHECK(key.hasExpectedOemData(RegistryRoot::CurrentUser, TestKey) == row.expected);
+    for (const auto& [type, data, expected] : rows) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, TestKey, L"OEMData", type, data.data(),
+                        DWORD(data.size()));
+        CHECK(key.hasExpectedOemData(RegistryRoot::CurrentUser, TestKey) == expected);
     }
     RegDeleteTreeW(HKEY_CURRENT_USER, TestKey);
     RegDeleteKeyW(HKEY_CURRENT_USER, TestKey);
