@@ -1,10 +1,10 @@
-// The bootloader: its one-shot commands, the chunked firmware transfer, and
-// how it stands up to stray or damaged echoes. The resend itself is
-// tst_usbdevice's; random echoes are the fuzzer's.
+// The bootloader: its one-shot commands and the resend every device shares,
+// the chunked firmware transfer, and how it stands up to stray or damaged
+// echoes (random ones are the fuzzer's).
 
 #include "devices/UsbDeviceOrvBootloader.h"
 #include "profiles/crc32Words.h"
-#include "sim/VhidEndpoint.h"
+#include "support/FakeDevice.h"
 #include "support/TestBus.h"
 
 #include <QSignalSpy>
@@ -74,8 +74,7 @@ class TestBootloader : public QObject
     Q_OBJECT
 
     TestBus bus;
-    orvsim::VhidEndpoint endpoint{bus.stdPath(), "boot",
-                                  testDeviceInfo(0xA355, "ORV Torvane Pro Bootloader")};
+    FakeDevice fake{bus.stdPath(), "boot", testDeviceInfo(0xA355, "ORV Torvane Pro Bootloader")};
     std::unique_ptr<ProbeBootloader> device;
     std::unique_ptr<QSignalSpy> progress, completed, failed;
 
@@ -84,17 +83,22 @@ private slots:
     {
         bus.useAsBackend();
         QCOMPARE(hid_init(), 0);
-        QVERIFY(endpoint.plug());
     }
 
     void init()
     {
-        const QString path = QString::fromStdString(endpoint.sockPath());
-        device = std::make_unique<ProbeBootloader>(path, hid_open_path(qPrintable(path)));
+        QVERIFY(fake.plug());
+        device = std::make_unique<ProbeBootloader>(fake.path(), fake.open());
         using B = UsbDeviceOrvBootloader;
         progress = std::make_unique<QSignalSpy>(device.get(), &B::onFirmwareUpdateProgress);
         completed = std::make_unique<QSignalSpy>(device.get(), &B::onUpdateCompleted);
         failed = std::make_unique<QSignalSpy>(device.get(), &B::onUpdateFailed);
+        fake.clear();
+    }
+    void cleanup()
+    {
+        device.reset();
+        fake.unplug();
     }
 
     // Rows are named after the slot that sends the command.
@@ -114,6 +118,54 @@ private slots:
         const QByteArray expected = QByteArray::fromHex(start.toLatin1()).leftJustified(64, 0);
         QCOMPARE(device->sent, QList<QByteArray>{expected});
         QCOMPARE(device->retrying(), expectsReply);
+    }
+
+    // Each round's clock starts before the send, so no resend may show
+    // sooner than 600 ms on it (a coarse timer often comes a few ms early).
+    void silentDeviceGetsTheCommandEvery600ms()
+    {
+        for (size_t round = 1; round <= 4; ++round) {
+            fake.clear();
+            device->loadSettings();
+            QVERIFY(fake.waitFor(round == 4 ? 3 : 2, 2000));
+            QCOMPARE(fake.received(), std::vector<FakeDevice::Report>(fake.count(), fake.at(0)));
+            const qint64 resent = fake.timeAt(1);
+            QVERIFY2(resent >= 600 && resent < 1200, qPrintable(QString::number(resent)));
+        }
+    }
+
+    // Any report but a joystick update answers the command; a write that
+    // failed is tried again even when no answer is expected.
+    void whatKeepsTheResend_data()
+    {
+        QTest::addColumn<int>("reportId"); // of the answer, 0 for none
+        QTest::addColumn<bool>("resending");
+        QTest::newRow("joystick update") << 0x01 << true;
+        QTest::newRow("an answer to another command") << 0x65 << false;
+        QTest::newRow("an unknown report") << 0x42 << false;
+        QTest::newRow("write failed, no reply expected") << 0 << true;
+    }
+    void whatKeepsTheResend()
+    {
+        QFETCH(int, reportId);
+        QFETCH(bool, resending);
+        if (reportId) {
+            device->loadSettings();
+            device->echo(QByteArray(64, 9), reportId);
+        } else {
+            fake.unplug();
+            device->exitBootloader();
+        }
+        QCOMPARE(device->retrying(), resending);
+    }
+
+    void laterCommandReplacesTheResentOne()
+    {
+        device->loadSettings();
+        device->updateFirmware(pattern(32));
+        QVERIFY(waitUntil([&] { return device->sent.size() == 3; }, 2000));
+        const QByteArray chunk = expectedChunk(pattern(32), 0);
+        QCOMPARE(device->sent.mid(1), (QList<QByteArray>{chunk, chunk}));
     }
 
     void transfer_data()
