@@ -1,18 +1,23 @@
-// The running manager end to end: the reader thread against devices on a
-// private bus, reports reaching their objects on the main thread.
+// The manager against devices on a private bus: which devices become which
+// objects and the scans that find them (run by hand), then the reader thread
+// handing reports to their objects on the main thread, and the announcements
+// of departures and of stop.
 
 #include "devices/UsbDeviceOrvWheelBase.h"
 #include "hid/hid.h"
 #include "sim/VhidEndpoint.h"
 #include "support/TestBus.h"
 #include "usb/UsbManager.h"
+#include "vhid/BusFiles.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -44,6 +49,26 @@ uint32_t sequenceOf(const uint8_t* bytes)
     return sequence;
 }
 
+bool scan(UsbManager& manager, ushort productId)
+{
+    bool result = false;
+    const bool invoked = QMetaObject::invokeMethod(
+        &manager, "doRescanForOrvDevices", Qt::DirectConnection, Q_RETURN_ARG(bool, result),
+        Q_ARG(ushort, UsbManager::VendorId), Q_ARG(ushort, productId));
+    return invoked && result;
+}
+
+// Waits without running the event loop, so queued calls stay queued.
+bool waitUntilNoEvents(const std::function<bool()>& done, int timeoutMs)
+{
+    for (int waited = 0; !done(); waited += 5) {
+        if (waited > timeoutMs)
+            return false;
+        QThread::msleep(5);
+    }
+    return true;
+}
+
 struct Delivery
 {
     uint32_t sequence;
@@ -52,7 +77,7 @@ struct Delivery
 
 } // namespace
 
-class TestReader : public QObject
+class TestUsbManager : public QObject
 {
     Q_OBJECT
 
@@ -69,7 +94,7 @@ private slots:
         connected = std::make_unique<QSignalSpy>(manager.get(), &UsbManager::onDeviceConnected);
         disconnected =
             std::make_unique<QSignalSpy>(manager.get(), &UsbManager::onDeviceDisconnected);
-        connect(manager.get(), &UsbManager::onDeviceConnected, this, &TestReader::track);
+        connect(manager.get(), &UsbManager::onDeviceConnected, this, &TestUsbManager::track);
     }
     void cleanup()
     {
@@ -79,6 +104,122 @@ private slots:
         endpoints.clear();
         delivered.clear();
         order.clear();
+    }
+
+    void classification_data()
+    {
+        QTest::addColumn<int>("productId");
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<QString>("className"); // empty: no object
+
+        const auto row = [](const char* name, int id, const char* product, const char* kind) {
+            QTest::newRow(name) << id << QString(product) << QString(kind);
+        };
+        row("wheel base", 0xA355, "ORV Torvane Pro Wheel Base", "UsbDeviceOrvWheelBase");
+        row("wheel base bootloader", 0xA355, "ORV Wheel Base Bootloader", "UsbDeviceOrvBootloader");
+        row("bootloader wins when both appear", 0xA355, "Bootloader of the Wheel Base",
+            "UsbDeviceOrvBootloader");
+        row("lower case is not a match", 0xA355, "orv wheel base bootloader", "");
+        row("pedals string on the wheel base id", 0xA355, "ORV Pedals", "");
+        row("no product string", 0xA355, "", "");
+        row("pedals", 0xA3BE, "ORV Torvane Pedals", "UsbDeviceOrvPedals");
+        row("pedals bootloader", 0xA3BE, "Pedals Bootloader", "UsbDeviceOrvBootloader");
+        row("wheel base string on the pedals id", 0xA3BE, "Wheel Base", "");
+        row("A111 whatever it says", 0xA111, "anything", "UsbDeviceOrvWheelBase");
+        row("A112 whatever it says", 0xA112, "", "UsbDeviceOrvPedals");
+        row("A110 whatever it says", 0xA110, "Pedals", "UsbDeviceOrvBootloader");
+        row("5C05 whatever it says", 0x5C05, "", "UsbDeviceOrvBootloader");
+        row("unknown id", 0xA356, "Wheel Base", "");
+    }
+
+    void classification()
+    {
+        QFETCH(int, productId);
+        QFETCH(QString, product);
+        QFETCH(QString, className);
+
+        VhidEndpoint* ep = plug("dev", uint16_t(productId), product.toStdString());
+        QVERIFY(ep);
+        // Receivers may look the device up: it is in the table already.
+        bool inTable = false;
+        QObject scope; // the lambda captures locals: disconnect it when they go
+        connect(manager.get(), &UsbManager::onDeviceConnected, &scope, [&](UsbDevice* device) {
+            inTable = manager->getDevice(device->getPath()) == device;
+        });
+        QCOMPARE(scan(*manager, ushort(productId)), !className.isEmpty());
+        QCOMPARE(inTable, !className.isEmpty());
+        QCOMPARE(connected->count(), className.isEmpty() ? 0 : 1);
+        if (className.isEmpty()) {
+            // A rejected device is closed again at once.
+            QVERIFY(waitUntil([&] { return ep->connectionCount() == 0; }, 2000));
+            QVERIFY(manager->getDevices().isEmpty());
+            return;
+        }
+        UsbDevice* device = connected->at(0).at(0).value<UsbDevice*>();
+        QCOMPARE(QString(device->metaObject()->className()), className);
+        QCOMPARE(device->getProductName(), product);
+        QCOMPARE(device->getSerialNumber(), QString("S1"));
+        QCOMPARE(device->getPath(), bus.path() + "/dev.sock");
+        QCOMPARE(manager->getDevices(), QList<UsbDevice*>{device});
+    }
+
+    void unopenableDeviceIsRetried()
+    {
+        // Announced before it listens: the open fails, the next scan succeeds.
+        VhidEndpoint* ep = plug("wheel", 0xA355, "Wheel Base");
+        QVERIFY(ep);
+        ep->unplug();
+        QVERIFY(vhid::writeFileAtomically(ep->infoPath(), ep->info().format()));
+        QVERIFY(!manager->rescanForOrvDevices());
+        QVERIFY(ep->plug());
+        QVERIFY(manager->rescanForOrvDevices());
+        QCOMPARE(connected->count(), 1);
+    }
+
+    // A receiver of an arrival may run the event loop (a modal dialog), in
+    // which the rescan timer fires: that scan must not open the devices the
+    // outer scan found but has not announced yet. Stop then announces each
+    // once, in path order, and closes their handles.
+    void scanInsideAnArrivalThenStop()
+    {
+        for (const char* stem : {"c", "a", "b"})
+            QVERIFY(plug(stem, 0xA355, "Wheel Base"));
+        QStringList arrived, left;
+        QObject scope; // the lambdas capture locals: disconnect them when they go
+        connect(manager.get(), &UsbManager::onDeviceConnected, &scope, [&](UsbDevice* device) {
+            arrived << device->getPath().section('/', -1);
+            if (arrived.size() == 1)
+                QVERIFY(!manager->rescanForOrvDevices());
+        });
+        connect(manager.get(), &UsbManager::onDeviceDisconnected, &scope,
+                [&](UsbDevice* device) { left << device->getPath().section('/', -1); });
+        QVERIFY(manager->rescanForOrvDevices());
+        const QStringList all{"a.sock", "b.sock", "c.sock"};
+        QCOMPARE(arrived, all);
+        QCOMPARE(manager->getDevices().size(), 3);
+        QVERIFY(!manager->rescanForOrvDevices());
+        manager->stop();
+        manager->stop();
+        QCOMPARE(left, all);
+        QVERIFY(manager->getDevices().isEmpty());
+        QVERIFY(waitUntil([&] { return connections(0); }, 2000));
+    }
+
+    // A departure still queued when the manager goes is not lost: its device
+    // is released with the manager.
+    void departureQueuedAtDestructionIsReleased()
+    {
+        VhidEndpoint* ep = plug("wheel", 0xA355, "Wheel Base");
+        QVERIFY(ep);
+        QVERIFY(manager->rescanForOrvDevices());
+        QPointer<UsbDevice> device = manager->getDevices().value(0);
+        manager->start(false);
+        ep->unplug();
+        // The reader drops it; its announcement waits in the event queue.
+        QVERIFY(waitUntilNoEvents([&] { return manager->getDevices().isEmpty(); }, 3000));
+        QVERIFY(device);
+        manager.reset();
+        QVERIFY(!device);
     }
 
     void onlyFullReportsInOrder()
@@ -284,19 +425,22 @@ private:
     {
         manager->rescanForOrvDevices();
         manager->start(false);
-        const auto allOpen = [this] {
-            for (auto& ep : endpoints)
-                if (ep->connectionCount() != 1)
-                    return false;
-            return true;
-        };
-        return connected->count() == count && waitUntil(allOpen, 2000);
+        return connected->count() == count && waitUntil([&] { return connections(1); }, 2000);
+    }
+    bool connections(int n)
+    {
+        for (auto& ep : endpoints)
+            if (ep->isPlugged() && ep->connectionCount() != n)
+                return false;
+        return true;
     }
     void track(UsbDevice* device)
     {
+        auto* wheel = qobject_cast<UsbDeviceOrvWheelBase*>(device);
+        if (!wheel)
+            return;
         const QString path = device->getPath();
-        connect(static_cast<UsbDeviceOrvWheelBase*>(device),
-                &UsbDeviceOrvWheelBase::onJoystickUpdate, this,
+        connect(wheel, &UsbDeviceOrvWheelBase::onJoystickUpdate, this,
                 [this, path](UsbDevice*, OrvUsbWheelBaseJoystickUpdate* update, uint64_t readTime) {
                     const auto* bytes = reinterpret_cast<const uint8_t*>(update);
                     delivered[path].push_back({sequenceOf(bytes + 7), readTime});
@@ -317,5 +461,5 @@ private:
     QStringList order;                                  // paths, in delivery order
 };
 
-QTEST_GUILESS_MAIN(TestReader)
-#include "tst_reader.moc"
+QTEST_GUILESS_MAIN(TestUsbManager)
+#include "tst_usbmanager.moc"
