@@ -101,23 +101,40 @@ private slots:
         fake.unplug();
     }
 
-    // Rows are named after the slot that sends the command.
-    void commandBytes_data()
+    // Any report but a joystick update answers a command that expects one;
+    // a write that failed is tried again even when no answer is expected.
+    void commandsAndTheirResend_data()
     {
+        QTest::addColumn<QByteArray>("slot");
         QTest::addColumn<QString>("start"); // the rest of the 64 bytes is zero
-        QTest::addColumn<bool>("expectsReply");
-        QTest::newRow("loadSettings") << "640302" << true;
-        QTest::newRow("exitBootloader") << "64080201" << false;
-        QTest::newRow("resetToFactoryDefaults") << "640802000001" << false;
+        QTest::addColumn<int>("answer");    // its report ID; 0 none, -1 unplugged first
+        QTest::addColumn<bool>("resending");
+        QTest::newRow("load") << QByteArray("loadSettings") << "640302" << 0 << true;
+        QTest::newRow("load, joystick update")
+            << QByteArray("loadSettings") << "640302" << 1 << true;
+        QTest::newRow("load, answered") << QByteArray("loadSettings") << "640302" << 0x65 << false;
+        QTest::newRow("load, unknown report")
+            << QByteArray("loadSettings") << "640302" << 0x42 << false;
+        QTest::newRow("exit") << QByteArray("exitBootloader") << "64080201" << 0 << false;
+        QTest::newRow("exit, write failed")
+            << QByteArray("exitBootloader") << "64080201" << -1 << true;
+        QTest::newRow("reset") << QByteArray("resetToFactoryDefaults") << "640802000001" << 0
+                               << false;
     }
-    void commandBytes()
+    void commandsAndTheirResend()
     {
+        QFETCH(QByteArray, slot);
         QFETCH(QString, start);
-        QFETCH(bool, expectsReply);
-        QVERIFY(QMetaObject::invokeMethod(device.get(), QTest::currentDataTag()));
-        const QByteArray expected = QByteArray::fromHex(start.toLatin1()).leftJustified(64, 0);
-        QCOMPARE(device->sent, QList<QByteArray>{expected});
-        QCOMPARE(device->retrying(), expectsReply);
+        QFETCH(int, answer);
+        QFETCH(bool, resending);
+        if (answer < 0)
+            fake.unplug();
+        QVERIFY(QMetaObject::invokeMethod(device.get(), slot));
+        QCOMPARE(device->sent,
+                 QList<QByteArray>{QByteArray::fromHex(start.toLatin1()).leftJustified(64, 0)});
+        if (answer > 0)
+            device->echo(QByteArray(64, 9), answer); // an answer to another command
+        QCOMPARE(device->retrying(), resending);
     }
 
     // Each round's clock starts before the send, so no resend may show
@@ -132,31 +149,6 @@ private slots:
             const qint64 resent = fake.timeAt(1);
             QVERIFY2(resent >= 600 && resent < 1200, qPrintable(QString::number(resent)));
         }
-    }
-
-    // Any report but a joystick update answers the command; a write that
-    // failed is tried again even when no answer is expected.
-    void whatKeepsTheResend_data()
-    {
-        QTest::addColumn<int>("reportId"); // of the answer, 0 for none
-        QTest::addColumn<bool>("resending");
-        QTest::newRow("joystick update") << 0x01 << true;
-        QTest::newRow("an answer to another command") << 0x65 << false;
-        QTest::newRow("an unknown report") << 0x42 << false;
-        QTest::newRow("write failed, no reply expected") << 0 << true;
-    }
-    void whatKeepsTheResend()
-    {
-        QFETCH(int, reportId);
-        QFETCH(bool, resending);
-        if (reportId) {
-            device->loadSettings();
-            device->echo(QByteArray(64, 9), reportId);
-        } else {
-            fake.unplug();
-            device->exitBootloader();
-        }
-        QCOMPARE(device->retrying(), resending);
     }
 
     void laterCommandReplacesTheResentOne()
