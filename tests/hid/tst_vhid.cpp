@@ -1,6 +1,6 @@
 // The HID layer over the virtual HID bus: the backend choice, the .info
 // contract, enumeration, the split read, writes, and bad input. Waiting on
-// several devices is covered through the manager (tst_reader).
+// several devices is covered through the manager (tst_usbmanager).
 
 #include "hid/hid.h"
 #include "sim/VhidEndpoint.h"
