@@ -15,6 +15,8 @@ class TestProbe : public QObject
 {
     Q_OBJECT
 
+    QString program;
+
 private slots:
     void initTestCase()
     {
@@ -30,49 +32,58 @@ private slots:
         // the bus that takes no connection; "no HID layer", an unknown backend.
         QTest::addColumn<QString>("device");
         QTest::addColumn<int>("productId");
-        QTest::addColumn<bool>("found");
-
+        QTest::addColumn<int>("found"); // -1: the window starts instead
         const QStringList probe{"--has-usb-device"};
-        QTest::newRow("empty bus") << probe << QString() << 0 << false;
-        QTest::newRow("wheel base") << probe << "ORV Wheel Base" << 0xA355 << true;
-        QTest::newRow("pedals only") << probe << "ORV Pedals" << 0xA3BE << true;
-        QTest::newRow("unrecognised string") << probe << "ORV Gearbox" << 0xA355 << false;
-        QTest::newRow("other product id") << probe << "ORV Wheel Base" << 0xA111 << false;
-        QTest::newRow("extra arguments ignored") << QStringList{"--has-usb-device", "--foo", "bar"}
-                                                 << "ORV Wheel Base" << 0xA355 << true;
-        QTest::newRow("built-in simulator") << probe << "sim" << 0 << true;
-        QTest::newRow("unopenable device") << probe << "unopenable" << 0xA355 << false;
-        QTest::newRow("HID layer unavailable") << probe << "no HID layer" << 0 << false;
+        QTest::newRow("empty bus") << probe << QString() << 0 << 0;
+        QTest::newRow("wheel base") << probe << "ORV Wheel Base" << 0xA355 << 1;
+        QTest::newRow("pedals only") << probe << "ORV Pedals" << 0xA3BE << 1;
+        QTest::newRow("unrecognised string") << probe << "ORV Gearbox" << 0xA355 << 0;
+        QTest::newRow("other product id") << probe << "ORV Wheel Base" << 0xA111 << 0;
+        QTest::newRow("extra arguments ignored")
+            << QStringList{"--has-usb-device", "--foo", "bar"} << "ORV Wheel Base" << 0xA355 << 1;
+        QTest::newRow("built-in simulator") << probe << "sim" << 0 << 1;
+        QTest::newRow("unopenable device") << probe << "unopenable" << 0xA355 << 0;
+        QTest::newRow("HID layer unavailable") << probe << "no HID layer" << 0 << 0;
+        // Only the first argument counts, exactly as written.
+        QTest::newRow("no arguments") << QStringList{} << QString() << 0 << -1;
+        QTest::newRow("option second")
+            << QStringList{"word", "--has-usb-device"} << QString() << 0 << -1;
+        QTest::newRow("upper case") << QStringList{"--HAS-USB-DEVICE"} << QString() << 0 << -1;
+        QTest::newRow("with a value") << QStringList{"--has-usb-device=1"} << QString() << 0 << -1;
+        QTest::newRow("prefix") << QStringList{"--has-usb"} << QString() << 0 << -1;
     }
-
     void probe()
     {
         QFETCH(QStringList, args);
         QFETCH(QString, device);
         QFETCH(int, productId);
-        QFETCH(bool, found);
-
+        QFETCH(int, found);
         TestBus bus;
         std::unique_ptr<orvsim::VhidEndpoint> endpoint;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("ORV_HID_BACKEND", "vhid:" + bus.path());
+        const vhid::DeviceInfo info = testDeviceInfo(uint16_t(productId), device.toStdString());
         if (device == "sim" || device == "no HID layer") {
             env.insert("ORV_HID_BACKEND", device == "sim" ? "sim" : "carrier-pigeon");
         } else if (device == "unopenable") {
-            env.insert("ORV_HID_BACKEND", "vhid:" + bus.path());
-            const vhid::DeviceInfo info = testDeviceInfo(uint16_t(productId), "ORV Wheel Base");
             QVERIFY(vhid::writeFileAtomically(bus.stdPath() + "/dev.info", info.format()));
-        } else {
-            env.insert("ORV_HID_BACKEND", "vhid:" + bus.path());
-            if (!device.isEmpty()) {
-                endpoint = std::make_unique<orvsim::VhidEndpoint>(
-                    bus.stdPath(), "dev",
-                    testDeviceInfo(uint16_t(productId), device.toStdString()));
-                QVERIFY(endpoint->plug());
-            }
+        } else if (!device.isEmpty()) {
+            endpoint = std::make_unique<orvsim::VhidEndpoint>(bus.stdPath(), "dev", info);
+            QVERIFY(endpoint->plug());
         }
         QProcess process;
         process.setProcessEnvironment(env);
         process.start(program, args);
+        if (found < 0) {
+            // A probe answers and exits at once; the window keeps running.
+            QVERIFY(process.waitForStarted(5000));
+            QVERIFY(!process.waitForFinished(1500));
+            QCOMPARE(process.readAllStandardOutput(), QByteArray());
+            process.terminate();
+            QVERIFY(process.waitForFinished(5000));
+            return;
+        }
         QVERIFY(process.waitForFinished(10000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), found ? 0 : 1);
@@ -80,37 +91,6 @@ private slots:
                  QByteArray(found ? "Found ORV USB device.\n" : "No ORV USB device found.\n"));
         QCOMPARE(process.readAllStandardError(), QByteArray());
     }
-
-    void windowedStart_data()
-    {
-        QTest::addColumn<QStringList>("args");
-        QTest::newRow("no arguments") << QStringList{};
-        QTest::newRow("option second") << QStringList{"word", "--has-usb-device"};
-        QTest::newRow("upper case") << QStringList{"--HAS-USB-DEVICE"};
-        QTest::newRow("with a value") << QStringList{"--has-usb-device=1"};
-        QTest::newRow("prefix") << QStringList{"--has-usb"};
-    }
-
-    void windowedStart()
-    {
-        QFETCH(QStringList, args);
-        TestBus bus;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("ORV_HID_BACKEND", "vhid:" + bus.path());
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        QProcess process;
-        process.setProcessEnvironment(env);
-        process.start(program, args);
-        QVERIFY(process.waitForStarted(5000));
-        // A probe answers and exits at once; the window keeps running.
-        QVERIFY(!process.waitForFinished(1500));
-        QCOMPARE(process.readAllStandardOutput(), QByteArray());
-        process.terminate();
-        QVERIFY(process.waitForFinished(5000));
-    }
-
-private:
-    QString program;
 };
 
 QTEST_GUILESS_MAIN(TestProbe)

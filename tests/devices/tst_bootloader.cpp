@@ -1,13 +1,12 @@
-// The bootloader: its one-shot commands, the chunked firmware transfer, and
-// how it stands up to silent devices and to stray or damaged echoes.
+// The bootloader: its one-shot commands and the resend every device shares,
+// the chunked firmware transfer, and how it stands up to stray or damaged
+// echoes (random ones are the fuzzer's).
 
 #include "devices/UsbDeviceOrvBootloader.h"
 #include "profiles/crc32Words.h"
-#include "sim/VhidEndpoint.h"
+#include "support/FakeDevice.h"
 #include "support/TestBus.h"
 
-#include <QElapsedTimer>
-#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 #include <QtEndian>
@@ -75,8 +74,7 @@ class TestBootloader : public QObject
     Q_OBJECT
 
     TestBus bus;
-    orvsim::VhidEndpoint endpoint{bus.stdPath(), "boot",
-                                  testDeviceInfo(0xA355, "ORV Torvane Pro Bootloader")};
+    FakeDevice fake{bus.stdPath(), "boot", testDeviceInfo(0xA355, "ORV Torvane Pro Bootloader")};
     std::unique_ptr<ProbeBootloader> device;
     std::unique_ptr<QSignalSpy> progress, completed, failed;
 
@@ -85,36 +83,81 @@ private slots:
     {
         bus.useAsBackend();
         QCOMPARE(hid_init(), 0);
-        QVERIFY(endpoint.plug());
     }
 
     void init()
     {
-        const QString path = QString::fromStdString(endpoint.sockPath());
-        device = std::make_unique<ProbeBootloader>(path, hid_open_path(qPrintable(path)));
+        QVERIFY(fake.plug());
+        device = std::make_unique<ProbeBootloader>(fake.path(), fake.open());
         using B = UsbDeviceOrvBootloader;
         progress = std::make_unique<QSignalSpy>(device.get(), &B::onFirmwareUpdateProgress);
         completed = std::make_unique<QSignalSpy>(device.get(), &B::onUpdateCompleted);
         failed = std::make_unique<QSignalSpy>(device.get(), &B::onUpdateFailed);
+        fake.clear();
+    }
+    void cleanup()
+    {
+        device.reset();
+        fake.unplug();
     }
 
-    // Rows are named after the slot that sends the command.
-    void commandBytes_data()
+    // Any report but a joystick update answers a command that expects one;
+    // a write that failed is tried again even when no answer is expected.
+    void commandsAndTheirResend_data()
     {
+        QTest::addColumn<QByteArray>("slot");
         QTest::addColumn<QString>("start"); // the rest of the 64 bytes is zero
-        QTest::addColumn<bool>("expectsReply");
-        QTest::newRow("loadSettings") << "640302" << true;
-        QTest::newRow("exitBootloader") << "64080201" << false;
-        QTest::newRow("resetToFactoryDefaults") << "640802000001" << false;
+        QTest::addColumn<int>("answer");    // its report ID; 0 none, -1 unplugged first
+        QTest::addColumn<bool>("resending");
+        QTest::newRow("load") << QByteArray("loadSettings") << "640302" << 0 << true;
+        QTest::newRow("load, joystick update")
+            << QByteArray("loadSettings") << "640302" << 1 << true;
+        QTest::newRow("load, answered") << QByteArray("loadSettings") << "640302" << 0x65 << false;
+        QTest::newRow("load, unknown report")
+            << QByteArray("loadSettings") << "640302" << 0x42 << false;
+        QTest::newRow("exit") << QByteArray("exitBootloader") << "64080201" << 0 << false;
+        QTest::newRow("exit, write failed")
+            << QByteArray("exitBootloader") << "64080201" << -1 << true;
+        QTest::newRow("reset") << QByteArray("resetToFactoryDefaults") << "640802000001" << 0
+                               << false;
     }
-    void commandBytes()
+    void commandsAndTheirResend()
     {
+        QFETCH(QByteArray, slot);
         QFETCH(QString, start);
-        QFETCH(bool, expectsReply);
-        QVERIFY(QMetaObject::invokeMethod(device.get(), QTest::currentDataTag()));
-        const QByteArray expected = QByteArray::fromHex(start.toLatin1()).leftJustified(64, 0);
-        QCOMPARE(device->sent, QList<QByteArray>{expected});
-        QCOMPARE(device->retrying(), expectsReply);
+        QFETCH(int, answer);
+        QFETCH(bool, resending);
+        if (answer < 0)
+            fake.unplug();
+        QVERIFY(QMetaObject::invokeMethod(device.get(), slot));
+        QCOMPARE(device->sent,
+                 QList<QByteArray>{QByteArray::fromHex(start.toLatin1()).leftJustified(64, 0)});
+        if (answer > 0)
+            device->echo(QByteArray(64, 9), answer); // an answer to another command
+        QCOMPARE(device->retrying(), resending);
+    }
+
+    // Each round's clock starts before the send, so no resend may show
+    // sooner than 600 ms on it (a coarse timer often comes a few ms early).
+    void silentDeviceGetsTheCommandEvery600ms()
+    {
+        for (size_t round = 1; round <= 4; ++round) {
+            fake.clear();
+            device->loadSettings();
+            QVERIFY(fake.waitFor(round == 4 ? 3 : 2, 2000));
+            QCOMPARE(fake.received(), std::vector<FakeDevice::Report>(fake.count(), fake.at(0)));
+            const qint64 resent = fake.timeAt(1);
+            QVERIFY2(resent >= 600 && resent < 1200, qPrintable(QString::number(resent)));
+        }
+    }
+
+    void laterCommandReplacesTheResentOne()
+    {
+        device->loadSettings();
+        device->updateFirmware(pattern(32));
+        QVERIFY(waitUntil([&] { return device->sent.size() == 3; }, 2000));
+        const QByteArray chunk = expectedChunk(pattern(32), 0);
+        QCOMPARE(device->sent.mid(1), (QList<QByteArray>{chunk, chunk}));
     }
 
     void transfer_data()
@@ -134,6 +177,7 @@ private slots:
             QCOMPARE(device->sent.size(), i + 1);
             QCOMPARE(device->sent.last(), expectedChunk(image, i));
             QCOMPARE(progress->value(i), QVariantList({i, n}));
+            QCOMPARE(device->retrying(), i < n); // a chunk goes again to a silent device
             // The closing command's echo names no chunk and changes nothing.
             device->echo(device->sent.last());
         }
@@ -220,48 +264,6 @@ private slots:
                  QString("Firmware image too large: 1048545 bytes; at most 1048544 bytes can be "
                          "written."));
         QVERIFY(device->sent.isEmpty());
-    }
-
-    void silentDeviceGetsTheSameChunkEvery600ms()
-    {
-        QElapsedTimer clock;
-        clock.start();
-        device->updateFirmware(pattern(64));
-        QVERIFY(waitUntil([&] { return device->sent.size() == 4; }, 3000));
-        // Three resends; a wide window, as the timers are real.
-        const qint64 took = clock.elapsed();
-        QVERIFY2(took >= 1650 && took < 2600, qPrintable(QString::number(took)));
-        QCOMPARE(device->sent.count(expectedChunk(pattern(64), 0)), 4);
-        QCOMPARE(progress->count(), 1);
-    }
-
-    // Short updates fed random reports, half of them echoes (some damaged)
-    // naming chunks in or just outside the image: only chunks of the image
-    // and its closing command may go out.
-    void randomReportsSendOnlyPartsOfTheImage()
-    {
-        QRandomGenerator random(20240611);
-        for (int run = 0; run < 200; ++run) {
-            const QByteArray image = pattern(random.bounded(400));
-            const int n = (image.size() + 31) / 32;
-            device->updateFirmware(image);
-            for (int round = 0; round < 20; ++round) {
-                quint32 words[16];
-                random.fillRange(words);
-                QByteArray report(reinterpret_cast<const char*>(words), 64);
-                if (random.bounded(2) && n > 0) {
-                    report = expectedChunk(image, random.bounded(n), random.bounded(-2, n + 2));
-                    report.data()[random.bounded(2, 42)] ^= char(random.bounded(2));
-                }
-                const int before = device->sent.size();
-                device->echo(report, random.bounded(4) ? 0x65 : random.bounded(256));
-                for (int s = before; s < device->sent.size(); ++s) {
-                    const int index = qFromLittleEndian<qint16>(device->sent[s].constData() + 34);
-                    QVERIFY(index >= 0 && index <= n);
-                    QCOMPARE(device->sent[s], expectedChunk(image, index));
-                }
-            }
-        }
     }
 };
 

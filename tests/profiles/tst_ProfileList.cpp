@@ -36,10 +36,11 @@ class TestProfileList : public QObject
 {
     Q_OBJECT
 
+private slots:
     // Blocks as a device may report them, and what each operation makes of
     // them: the current index afterwards, or -1 when the block must stay as
     // it is.
-    static void states()
+    void operations_data()
     {
         QTest::addColumn<int>("count");
         QTest::addColumn<int>("current");
@@ -55,38 +56,33 @@ class TestProfileList : public QObject
         QTest::newRow("last of a full list") << 40 << 39 << -1 << 38 << 39;
         QTest::newRow("count above capacity") << 200 << 60 << -1 << -1 << -1;
     }
-
-private slots:
-    void addProfile_data() { states(); }
-    // A copy of the last profile (not the current one) named after its slot;
-    // on an empty list, full force and linear curves.
-    void addProfile()
+    void operations()
     {
         QFETCH(int, count);
         QFETCH(int, current);
         QFETCH(int, afterAdd);
-        Block block(count, current), expected(count, current);
+        QFETCH(int, afterRemove);
+        QFETCH(int, afterReplace);
+        const Block before(count, current);
+
+        // Add: a copy of the last profile (not the current one) named after
+        // its slot; on an empty list, full force and linear curves.
+        Block block = before, expected = before;
         QCOMPARE(block.list().addProfile(), afterAdd >= 0);
         if (afterAdd >= 0) {
             const QByteArray first =
                 QByteArray::fromHex("FFFFFFFFFFFF0000000000000014283C50640014283C50640014283C5064");
             const QByteArray name = ("Profile " + QByteArray::number(count)).leftJustified(16, 0);
-            const QByteArray settings = count ? bytes(block.profiles[count - 1]).mid(17) : first;
+            const QByteArray settings = count ? bytes(before.profiles[count - 1]).mid(17) : first;
             std::memcpy(&expected.profiles[count], (char(count) + name + settings).constData(), 47);
             expected.count = uint8_t(count + 1);
             expected.current = uint8_t(afterAdd);
         }
         QCOMPARE(bytes(block), bytes(expected));
-    }
 
-    void removeCurrentProfile_data() { states(); }
-    // The others close up in order, each slot's index following its position.
-    void removeCurrentProfile()
-    {
-        QFETCH(int, count);
-        QFETCH(int, current);
-        QFETCH(int, afterRemove);
-        Block before(count, current), block = before, expected = before;
+        // Remove: the others close up in order, each slot's index following
+        // its position; the slot left over may hold anything.
+        block = expected = before;
         QCOMPARE(block.list().removeCurrentProfile(), afterRemove >= 0);
         if (afterRemove >= 0) {
             for (int slot = 0; slot < count - 1; ++slot) {
@@ -96,20 +92,12 @@ private slots:
             expected.count = uint8_t(count - 1);
             expected.current = uint8_t(afterRemove);
         }
-        // After a removal the slot left over may hold anything.
         const int kept = 2 + 47 * (afterRemove >= 0 ? count - 1 : 40);
         QCOMPARE(bytes(block).left(kept), bytes(expected).left(kept));
-    }
 
-    void replaceCurrentProfile_data() { states(); }
-    // The whole record from a file lands in the current slot, which keeps its
-    // index; a name without NUL gets one.
-    void replaceCurrentProfile()
-    {
-        QFETCH(int, count);
-        QFETCH(int, current);
-        QFETCH(int, afterReplace);
-        Block block(count, current), expected(count, current);
+        // Replace: the whole record from a file lands in the current slot,
+        // which keeps its index; a name without NUL gets one.
+        block = expected = before;
         OrvUsbPedalsProfileV2 loaded;
         std::memset(&loaded, 'X', sizeof loaded);
         QCOMPARE(block.list().replaceCurrentProfile(loaded), afterReplace >= 0);

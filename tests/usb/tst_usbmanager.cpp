@@ -1,0 +1,452 @@
+// The manager against devices on a private bus: which devices become which
+// objects and the scans that find them (run by hand), then the reader thread
+// handing reports to their objects on the main thread, and the announcements
+// of departures and of stop.
+
+#include "devices/UsbDeviceOrvWheelBase.h"
+#include "hid/hid.h"
+#include "sim/VhidEndpoint.h"
+#include "support/TestBus.h"
+#include "usb/UsbManager.h"
+#include "vhid/BusFiles.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTest>
+#include <QThread>
+
+#include <cstring>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+using orvsim::VhidEndpoint;
+
+Q_DECLARE_METATYPE(UsbDevice*)
+
+namespace {
+
+using Report = std::vector<uint8_t>;
+
+// A report (joystick, or with 0x64 a command) numbered where no field lives.
+Report numbered(uint32_t sequence, size_t size = 64, uint8_t id = 0x01)
+{
+    Report r(size, 0);
+    if (size > 0)
+        r[0] = id;
+    if (size >= 12)
+        std::memcpy(&r[8], &sequence, 4);
+    return r;
+}
+
+uint32_t sequenceOf(const uint8_t* bytes)
+{
+    uint32_t sequence = 0;
+    std::memcpy(&sequence, bytes, 4);
+    return sequence;
+}
+
+bool scan(UsbManager& manager, ushort productId)
+{
+    bool result = false;
+    const bool invoked = QMetaObject::invokeMethod(
+        &manager, "doRescanForOrvDevices", Qt::DirectConnection, Q_RETURN_ARG(bool, result),
+        Q_ARG(ushort, UsbManager::VendorId), Q_ARG(ushort, productId));
+    return invoked && result;
+}
+
+// Waits without running the event loop, so queued calls stay queued.
+bool waitUntilNoEvents(const std::function<bool()>& done, int timeoutMs)
+{
+    for (int waited = 0; !done(); waited += 5) {
+        if (waited > timeoutMs)
+            return false;
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+struct Delivery
+{
+    uint32_t sequence;
+    uint64_t readTime;
+};
+
+} // namespace
+
+class TestUsbManager : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        qRegisterMetaType<UsbDevice*>();
+        QVERIFY(bus.isValid());
+        bus.useAsBackend();
+    }
+    void init()
+    {
+        manager = std::make_unique<UsbManager>();
+        connected = std::make_unique<QSignalSpy>(manager.get(), &UsbManager::onDeviceConnected);
+        disconnected =
+            std::make_unique<QSignalSpy>(manager.get(), &UsbManager::onDeviceDisconnected);
+        connect(manager.get(), &UsbManager::onDeviceConnected, this, &TestUsbManager::track);
+    }
+    void cleanup()
+    {
+        manager.reset();
+        connected.reset();
+        disconnected.reset();
+        endpoints.clear();
+        delivered.clear();
+        order.clear();
+    }
+
+    void classification_data()
+    {
+        QTest::addColumn<int>("productId");
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<QString>("className"); // empty: no object
+
+        const auto row = [](const char* name, int id, const char* product, const char* kind) {
+            QTest::newRow(name) << id << QString(product) << QString(kind);
+        };
+        row("wheel base", 0xA355, "ORV Torvane Pro Wheel Base", "UsbDeviceOrvWheelBase");
+        row("wheel base bootloader", 0xA355, "ORV Wheel Base Bootloader", "UsbDeviceOrvBootloader");
+        row("bootloader wins when both appear", 0xA355, "Bootloader of the Wheel Base",
+            "UsbDeviceOrvBootloader");
+        row("lower case is not a match", 0xA355, "orv wheel base bootloader", "");
+        row("pedals string on the wheel base id", 0xA355, "ORV Pedals", "");
+        row("no product string", 0xA355, "", "");
+        row("pedals", 0xA3BE, "ORV Torvane Pedals", "UsbDeviceOrvPedals");
+        row("pedals bootloader", 0xA3BE, "Pedals Bootloader", "UsbDeviceOrvBootloader");
+        row("wheel base string on the pedals id", 0xA3BE, "Wheel Base", "");
+        row("A111 whatever it says", 0xA111, "anything", "UsbDeviceOrvWheelBase");
+        row("A112 whatever it says", 0xA112, "", "UsbDeviceOrvPedals");
+        row("A110 whatever it says", 0xA110, "Pedals", "UsbDeviceOrvBootloader");
+        row("5C05 whatever it says", 0x5C05, "", "UsbDeviceOrvBootloader");
+        row("unknown id", 0xA356, "Wheel Base", "");
+    }
+
+    void classification()
+    {
+        QFETCH(int, productId);
+        QFETCH(QString, product);
+        QFETCH(QString, className);
+
+        VhidEndpoint* ep = plug("dev", uint16_t(productId), product.toStdString());
+        QVERIFY(ep);
+        // Receivers may look the device up: it is in the table already.
+        bool inTable = false;
+        QObject scope; // the lambda captures locals: disconnect it when they go
+        connect(manager.get(), &UsbManager::onDeviceConnected, &scope, [&](UsbDevice* device) {
+            inTable = manager->getDevice(device->getPath()) == device;
+        });
+        QCOMPARE(scan(*manager, ushort(productId)), !className.isEmpty());
+        QCOMPARE(inTable, !className.isEmpty());
+        QCOMPARE(connected->count(), className.isEmpty() ? 0 : 1);
+        if (className.isEmpty()) {
+            // A rejected device is closed again at once.
+            QVERIFY(waitUntil([&] { return ep->connectionCount() == 0; }, 2000));
+            QVERIFY(manager->getDevices().isEmpty());
+            return;
+        }
+        UsbDevice* device = connected->at(0).at(0).value<UsbDevice*>();
+        QCOMPARE(QString(device->metaObject()->className()), className);
+        QCOMPARE(device->getProductName(), product);
+        QCOMPARE(device->getSerialNumber(), QString("S1"));
+        QCOMPARE(device->getPath(), bus.path() + "/dev.sock");
+        QCOMPARE(manager->getDevices(), QList<UsbDevice*>{device});
+    }
+
+    void unopenableDeviceIsRetried()
+    {
+        // Announced before it listens: the open fails, the next scan succeeds.
+        VhidEndpoint* ep = plug("wheel", 0xA355, "Wheel Base");
+        QVERIFY(ep);
+        ep->unplug();
+        QVERIFY(vhid::writeFileAtomically(ep->infoPath(), ep->info().format()));
+        QVERIFY(!manager->rescanForOrvDevices());
+        QVERIFY(ep->plug());
+        QVERIFY(manager->rescanForOrvDevices());
+        QCOMPARE(connected->count(), 1);
+    }
+
+    // A receiver of an arrival may run the event loop (a modal dialog), in
+    // which the rescan timer fires: that scan must not open the devices the
+    // outer scan found but has not announced yet. Stop then announces each
+    // once, in path order, and closes their handles.
+    void scanInsideAnArrivalThenStop()
+    {
+        for (const char* stem : {"c", "a", "b"})
+            QVERIFY(plug(stem, 0xA355, "Wheel Base"));
+        QStringList arrived, left;
+        QObject scope; // the lambdas capture locals: disconnect them when they go
+        connect(manager.get(), &UsbManager::onDeviceConnected, &scope, [&](UsbDevice* device) {
+            arrived << device->getPath().section('/', -1);
+            if (arrived.size() == 1)
+                QVERIFY(!manager->rescanForOrvDevices());
+        });
+        connect(manager.get(), &UsbManager::onDeviceDisconnected, &scope,
+                [&](UsbDevice* device) { left << device->getPath().section('/', -1); });
+        QVERIFY(manager->rescanForOrvDevices());
+        const QStringList all{"a.sock", "b.sock", "c.sock"};
+        QCOMPARE(arrived, all);
+        QCOMPARE(manager->getDevices().size(), 3);
+        QVERIFY(!manager->rescanForOrvDevices());
+        manager->stop();
+        manager->stop();
+        QCOMPARE(left, all);
+        QVERIFY(manager->getDevices().isEmpty());
+        QVERIFY(waitUntil([&] { return connections(0); }, 2000));
+    }
+
+    // A departure still queued when the manager goes is not lost: its device
+    // is released with the manager.
+    void departureQueuedAtDestructionIsReleased()
+    {
+        VhidEndpoint* ep = plug("wheel", 0xA355, "Wheel Base");
+        QVERIFY(ep);
+        QVERIFY(manager->rescanForOrvDevices());
+        QPointer<UsbDevice> device = manager->getDevices().value(0);
+        manager->start(false);
+        ep->unplug();
+        // The reader drops it; its announcement waits in the event queue.
+        QVERIFY(waitUntilNoEvents([&] { return manager->getDevices().isEmpty(); }, 3000));
+        QVERIFY(device);
+        manager.reset();
+        QVERIFY(!device);
+    }
+
+    // Only full reports, in order, each device's as they come: a silent one
+    // (sorted first) holds up no other.
+    void fullReportsInOrderPerDevice()
+    {
+        VhidEndpoint* quiet = plug("a-quiet");
+        VhidEndpoint* busy = plug("b-busy");
+        VhidEndpoint* other = plug("c-other");
+        QVERIFY(quiet && busy && other && startAndWaitFor(3));
+        // Odd sizes in between are never delivered; nothing after them is lost.
+        for (const Report& r : {numbered(100, 63), numbered(101, 0), numbered(102, 65)})
+            QVERIFY(send(busy, r));
+        auto& fromBusy = delivered[busy->sockPath().c_str()];
+        auto& fromOther = delivered[other->sockPath().c_str()];
+        for (uint32_t s = 1; s <= 200; ++s) {
+            QVERIFY(send(busy, numbered(s)) && send(other, numbered(s + 1000)));
+            if (s % 25 == 0)
+                QVERIFY(waitUntil([&] { return fromBusy.size() >= s; }, 2000));
+        }
+        QVERIFY(waitUntil([&] { return fromBusy.size() >= 200 && fromOther.size() >= 200; }, 3000));
+        QTest::qWait(50);
+        QCOMPARE(fromBusy.size(), size_t(200));
+        QCOMPARE(fromOther.size(), size_t(200));
+        for (uint32_t i = 0; i < 200; ++i) {
+            QCOMPARE(fromBusy[i].sequence, i + 1);
+            QCOMPARE(fromOther[i].sequence, i + 1001);
+            QVERIFY(i == 0 || fromBusy[i].readTime >= fromBusy[i - 1].readTime);
+        }
+        QVERIFY(delivered[quiet->sockPath().c_str()].empty());
+        // Microseconds since 1970: later than 2020, earlier than 2100.
+        QVERIFY(fromBusy[0].readTime > 1577836800ull * 1000000ull);
+        QVERIFY(fromBusy[0].readTime < 4102444800ull * 1000000ull);
+    }
+
+    // Paused, the reader reads nothing; both ready at once on resume, the
+    // smaller path is delivered first.
+    void pausedThenSmallerPathFirst()
+    {
+        VhidEndpoint* first = plug("a-wheel");
+        VhidEndpoint* second = plug("b-wheel");
+        QVERIFY(first && second && startAndWaitFor(2));
+        manager->pause();
+        QTest::qWait(UsbManager::ReadWaitMs + 150); // the pass under way ends
+        QVERIFY(send(second, numbered(2)));
+        QVERIFY(send(first, numbered(1)));
+        QTest::qWait(200);
+        QVERIFY(order.isEmpty());
+        manager->resume();
+        QVERIFY(waitUntil([&] { return order.size() == 2; }, 2000));
+        QCOMPARE(order, (QStringList{first->sockPath().c_str(), second->sockPath().c_str()}));
+    }
+
+    // Announced while the object still lives, deleted right after.
+    void unplugAnnouncesThenDeletes()
+    {
+        VhidEndpoint* ep = plug("wheel");
+        QVERIFY(ep && startAndWaitFor(1));
+        QPointer<UsbDevice> first = connected->at(0).at(0).value<UsbDevice*>();
+        UsbDevice* const firstObject = first.data();
+        UsbDevice* announced = nullptr;
+        bool aliveDuringSignal = false;
+        QObject scope; // the lambda captures locals: disconnect it when they go
+        connect(manager.get(), &UsbManager::onDeviceDisconnected, &scope, [&](UsbDevice* device) {
+            announced = device;
+            aliveDuringSignal = !first.isNull();
+        });
+        ep->unplug();
+        QVERIFY(waitUntil([&] { return disconnected->count() == 1; }, 2000));
+        QCOMPARE(announced, firstObject);
+        QVERIFY(aliveDuringSignal);
+        QVERIFY(first.isNull());
+        QVERIFY(manager->getDevices().isEmpty());
+    }
+
+    // Plugged before start: the first scan a second after start finds the
+    // wheel base, the next one the pedals.
+    void oneKindPerScanFromASecondAfterStart()
+    {
+        QVERIFY(plug("a-pedals", 0xA3BE, "ORV Pedals") && plug("b-wheel"));
+        QElapsedTimer clock;
+        QList<qint64> at;
+        QStringList kinds;
+        QObject scope; // the lambda captures locals: disconnect it when they go
+        connect(manager.get(), &UsbManager::onDeviceConnected, &scope, [&](UsbDevice* device) {
+            at << clock.elapsed();
+            kinds << device->metaObject()->className();
+        });
+        clock.start();
+        manager->start(false);
+        QVERIFY(waitUntil([&] { return at.size() == 2; }, 5000));
+        QCOMPARE(kinds, (QStringList{"UsbDeviceOrvWheelBase", "UsbDeviceOrvPedals"}));
+        const QByteArray times = QByteArray::number(at[0]) + " " + QByteArray::number(at[1]);
+        QVERIFY2(at[0] >= 900 && at[0] < 3000, times);
+        QVERIFY2(at[1] - at[0] >= 900 && at[1] - at[0] < 3000, times);
+    }
+
+    // A device that stops taking reports holds up only its own write thread:
+    // once its queue is full each write fails at once, what was taken goes
+    // out in order when the device reads again, and closing it while its
+    // write is stuck writes nothing more.
+    void hungDeviceNeverHoldsUpTheWriter()
+    {
+        // Shared with the endpoint's thread, which may outlive this function.
+        struct Received
+        {
+            std::mutex mutex;
+            std::vector<uint32_t> sequences;
+        };
+        const auto got = std::make_shared<Received>();
+        VhidEndpoint* ep = plug("wheel", 0xA355, "ORV Wheel Base", [got](const Report& r) {
+            std::lock_guard<std::mutex> guard(got->mutex);
+            got->sequences.push_back(r.size() >= 12 ? sequenceOf(&r[8]) : 0);
+        });
+        QVERIFY(ep && startAndWaitFor(1));
+        auto receivedCount = [got] {
+            std::lock_guard<std::mutex> guard(got->mutex);
+            return got->sequences.size();
+        };
+        hid_device* device = manager->getDevices().at(0)->device;
+        uint32_t next = 0;
+        // Writes until they have failed for a while: the write thread is stuck.
+        auto fill = [&] {
+            const uint32_t from = next;
+            for (int failedInARow = 0; failedInARow < 10 && next - from < 100000;) {
+                if (hid_write(device, numbered(next, 64, 0x64).data(), 64) == 64) {
+                    ++next;
+                    failedInARow = 0;
+                } else {
+                    ++failedInARow;
+                    QTest::qSleep(20);
+                }
+            }
+            return next - from;
+        };
+
+        ep->setReading(false);
+        const uint32_t taken = fill();
+        // The device's own buffer, the one under way and a full queue.
+        QVERIFY2(taken > HID_WRITE_QUEUE_LENGTH + 1 && taken < 100000, QByteArray::number(taken));
+        ep->setReading(true);
+        QVERIFY(waitUntil([&] { return receivedCount() == taken; }, 5000));
+        QVERIFY(hid_write(device, numbered(next++, 64, 0x64).data(), 64) == 64);
+        QVERIFY(waitUntil([&] { return receivedCount() == taken + 1; }, 2000));
+
+        ep->setReading(false);
+        const uint32_t takenAgain = fill();
+        manager->stop(); // closes the device while its write is stuck
+        QCOMPARE(disconnected->count(), 1);
+        ep->setReading(true);
+        // Only what the device's buffer held arrives: the write under way and
+        // the queue behind it were dropped with the device.
+        const size_t expected = taken + 1 + takenAgain - HID_WRITE_QUEUE_LENGTH - 1;
+        QVERIFY(waitUntil([&] { return receivedCount() >= expected; }, 5000));
+        QTest::qWait(100);
+        std::lock_guard<std::mutex> guard(got->mutex);
+        QCOMPARE(got->sequences.size(), expected);
+        for (size_t i = 0; i < expected; ++i)
+            QCOMPARE(got->sequences[i], uint32_t(i));
+    }
+
+    void stopDropsQueuedReports()
+    {
+        VhidEndpoint* ep = plug("wheel");
+        QVERIFY(ep && startAndWaitFor(1));
+        const QString path = ep->sockPath().c_str();
+        for (uint32_t s = 1; s <= 100; ++s)
+            send(ep, numbered(s));
+        // Let the reader queue reports without the main thread handling them.
+        QTest::qSleep(200);
+        manager->stop();
+        QCOMPARE(disconnected->count(), 1);
+        const size_t before = delivered[path].size();
+        QTest::qWait(50);
+        QCOMPARE(delivered[path].size(), before);
+    }
+
+private:
+    VhidEndpoint* plug(const std::string& stem, uint16_t productId = 0xA355,
+                       const std::string& product = "ORV Wheel Base",
+                       VhidEndpoint::Receiver receiver = nullptr)
+    {
+        endpoints.push_back(std::make_unique<VhidEndpoint>(bus.stdPath(), stem,
+                                                           testDeviceInfo(productId, product)));
+        endpoints.back()->setReceiver(std::move(receiver));
+        return endpoints.back()->plug() ? endpoints.back().get() : nullptr;
+    }
+    // Scans at once rather than a second after start, then reads.
+    bool startAndWaitFor(int count)
+    {
+        manager->rescanForOrvDevices();
+        manager->start(false);
+        return connected->count() == count && waitUntil([&] { return connections(1); }, 2000);
+    }
+    bool connections(int n)
+    {
+        for (auto& ep : endpoints)
+            if (ep->isPlugged() && ep->connectionCount() != n)
+                return false;
+        return true;
+    }
+    void track(UsbDevice* device)
+    {
+        auto* wheel = qobject_cast<UsbDeviceOrvWheelBase*>(device);
+        if (!wheel)
+            return;
+        const QString path = device->getPath();
+        connect(wheel, &UsbDeviceOrvWheelBase::onJoystickUpdate, this,
+                [this, path](UsbDevice*, OrvUsbWheelBaseJoystickUpdate* update, uint64_t readTime) {
+                    const auto* bytes = reinterpret_cast<const uint8_t*>(update);
+                    delivered[path].push_back({sequenceOf(bytes + 7), readTime});
+                    order << path;
+                });
+    }
+    static bool send(VhidEndpoint* ep, const Report& r)
+    {
+        return ep->send(r.data(), r.size()) == 1;
+    }
+
+    TestBus bus;
+    std::vector<std::unique_ptr<VhidEndpoint>> endpoints;
+    std::unique_ptr<UsbManager> manager;
+    std::unique_ptr<QSignalSpy> connected;
+    std::unique_ptr<QSignalSpy> disconnected;
+    std::map<QString, std::vector<Delivery>> delivered; // by path
+    QStringList order;                                  // paths, in delivery order
+};
+
+QTEST_GUILESS_MAIN(TestUsbManager)
+#include "tst_usbmanager.moc"
