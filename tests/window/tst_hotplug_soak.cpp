@@ -3,7 +3,7 @@
 // while its settings load, during a firmware update, and straight back on
 // the same path. Every arrival adds exactly one entry to the device list and
 // every departure removes exactly one. ORV_SOAK_CYCLES sets the number of
-// cycles (default 10), ORV_SOAK_SEED the random timing.
+// cycles (default 5, one of each), ORV_SOAK_SEED the random timing.
 
 #include "ScriptedDialogs.h"
 #include "devices/UsbDeviceOrvBootloader.h"
@@ -55,7 +55,7 @@ class TestHotplugSoak : public QObject
     std::unique_ptr<orvsim::Simulator> simulator;
     orvsim::SimWheelBase* wheel = nullptr;
     std::unique_ptr<ORV_wheel_tool> window;
-    QRandomGenerator random;
+    QRandomGenerator random{quint32(qEnvironmentVariableIntValue("ORV_SOAK_SEED"))};
     int connects = 0;
     int disconnects = 0;
     int expectedConnects = 0;
@@ -129,9 +129,6 @@ private slots:
     {
         QVERIFY(bus.isValid());
         bus.useAsBackend();
-        const quint32 seed = quint32(qEnvironmentVariableIntValue("ORV_SOAK_SEED"));
-        random.seed(seed);
-        qInfo("seed %u", seed);
         simulator = std::make_unique<orvsim::Simulator>(bus.stdPath());
         wheel = simulator->addWheelBase("wheel", 500);
         QVERIFY(wheel);
@@ -150,17 +147,11 @@ private slots:
             [this](const QModelIndex&, int first, int last) { disconnects += last - first + 1; });
     }
 
-    void cleanupTestCase()
-    {
-        window.reset();
-        simulator.reset();
-    }
-
     void cycles()
     {
         const int cycles = qEnvironmentVariableIsSet("ORV_SOAK_CYCLES")
                                ? qEnvironmentVariableIntValue("ORV_SOAK_CYCLES")
-                               : 10;
+                               : int(Moments);
         for (int i = 0; i < cycles; ++i) {
             cycle(Moment(i % Moments));
             if (QTest::currentTestFailed())
