@@ -14,9 +14,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/stat.h>
 #include <QThread>
 #include <QTimer>
+#include <sys/stat.h>
 
 using Identity = orvsim::SimFirmwareDevice::Identity;
 
@@ -73,32 +73,20 @@ class TestFirmwareUpdateFlow : public QObject
         QThread::msleep(100); // the queued departure follows the removal at once
     }
 
-public:
-    TestFirmwareUpdateFlow() { bus.useAsBackend(); }
-
-private slots:
-    void init()
+    // A bootloader for the next case: the one left by the last, or the
+    // device restarted into it.
+    void useBootloader()
     {
-        dialogs = std::make_unique<ScriptedDialogs>();
-        f = std::make_unique<PageFixture>(bus);
-        flow = std::make_unique<FirmwareUpdateFlow>(&f->host);
-        beforeProgress = nullptr;
-        afterStarted = nullptr;
-        leftDuringProgress = false;
-        deletedDuringProgress = false;
-        values.clear();
-
-        sim = f->simulator.addWheelBase("wheel", 0);
-        QVERIFY(sim);
-        sim->setRebootDelay(std::chrono::milliseconds(0));
+        if (boot)
+            return;
+        if (sim->identity() == Identity::Absent)
+            QVERIFY(sim->plug());
+        QVERIFY(sim->waitForIdentity(Identity::Application, 3000));
         sim->enterBootloader();
         QVERIFY(sim->waitForIdentity(Identity::Bootloader, 3000));
-        f->manager = std::make_unique<UsbManager>();
-        f->manager->start(false);
         f->manager->rescanForOrvDevices();
         boot = qobject_cast<UsbDeviceOrvBootloader*>(f->manager->getDevices().value(0));
         QVERIFY(boot);
-
         // Wired as the window wires the chosen bootloader.
         using B = UsbDeviceOrvBootloader;
         connect(boot, &B::onFirmwareUpdateStarted, this, [this](int chunks) {
@@ -120,22 +108,50 @@ private slots:
         connect(boot, &B::onUpdateCompleted, this, [this] { flow->completed(); });
         connect(boot, &B::onUpdateFailed, this,
                 [this](UsbDevice*, const QString& message) { flow->failed(message); });
+    }
+
+public:
+    TestFirmwareUpdateFlow() { bus.useAsBackend(); }
+
+private slots:
+    // One device and manager for all cases: each update ends with the
+    // device back in its application, and the next enters the bootloader.
+    void initTestCase()
+    {
+        f = std::make_unique<PageFixture>(bus);
+        sim = f->simulator.addWheelBase("wheel", 0);
+        QVERIFY(sim);
+        sim->setRebootDelay(std::chrono::milliseconds(0));
+        f->manager = std::make_unique<UsbManager>();
+        f->manager->start(false);
         connect(f->manager.get(), &UsbManager::onDeviceDisconnected, this, [this](UsbDevice* d) {
-            if (d != boot)
+            if (d != boot || !flow)
                 return;
             leftDuringProgress = settingProgress;
             flow->closeDialog();
             flow->setDevice(nullptr);
         });
+    }
+    void init()
+    {
+        dialogs = std::make_unique<ScriptedDialogs>();
+        flow = std::make_unique<FirmwareUpdateFlow>(&f->host);
+        beforeProgress = nullptr;
+        afterStarted = nullptr;
+        leftDuringProgress = false;
+        deletedDuringProgress = false;
+        values.clear();
+        useBootloader();
+        sim->bootloader().setCorruptEchoOfChunk(-1);
+        sim->bootloader().clearReceived();
         flow->setDevice(boot);
     }
-
     void cleanup()
     {
-        f.reset();
         flow.reset();
         dialogs.reset();
     }
+    void cleanupTestCase() { f.reset(); }
 
     // What the prompt leads to before any chunk goes out.
     void prompt_data()
