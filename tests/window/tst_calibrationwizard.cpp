@@ -1,7 +1,7 @@
 // The calibration wizard against simulated pedals driven by hand: a whole
 // run stored on the pedals, the refusals, the steps by connected channels,
 // cancelling, confirmations that never come or come twice, and pedals that
-// leave mid-run.
+// leave mid-run. The step and reading rules are the calibration state's.
 
 #include "PageFixture.h"
 #include "ScriptedDialogs.h"
@@ -207,9 +207,6 @@ private slots:
         QCOMPARE(state().step, 2);
         QCOMPARE(dialogs->shown.size(), 1);
         QCOMPARE(dialogs->shown[0].title, QString("Wrong value"));
-        QCOMPARE(dialogs->shown[0].text,
-                 QString("Min and Max values are the same. Have you pressed a pedal?"));
-        QCOMPARE(dialogs->shown[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
 
         advance(); // released for good
         // The brake pressed on the throttle's channel.
@@ -219,17 +216,13 @@ private slots:
         QCOMPARE(state().step, 3);
         QCOMPARE(dialogs->shown.size(), 2);
         QCOMPARE(dialogs->shown[1].title, QString("Wrong channel"));
-        QCOMPARE(dialogs->shown[1].text,
-                 QString("This pedal is already in use. Please, choose another one."));
     }
 
     void stepsFollowTheConnectedChannels_data()
     {
         QTest::addColumn<QList<int>>("connected");
         QTest::addColumn<QList<int>>("steps");
-        QTest::newRow("three") << QList<int>{0, 1, 2} << QList<int>{0, 1, 2, 3, 4, 5, 6, 7};
         QTest::newRow("two: no clutch") << QList<int>{0, 2} << QList<int>{0, 1, 2, 3, 4, 7};
-        QTest::newRow("one: throttle only") << QList<int>{1} << QList<int>{0, 1, 2, 7};
         QTest::newRow("none") << QList<int>{} << QList<int>{0, 7};
     }
     void stepsFollowTheConnectedChannels()
@@ -339,7 +332,7 @@ private slots:
         wizard->calibrationSaved();
 
         QVERIFY(sim->plug());
-        UsbDeviceOrvPedals* again = f->pedalsAgain();
+        UsbDeviceOrvPedals* again = f->loaded<UsbDeviceOrvPedals>();
         QVERIFY(again);
         use(again);
         QCOMPARE(int(state().active), 0);

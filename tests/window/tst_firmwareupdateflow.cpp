@@ -85,7 +85,9 @@ class TestFirmwareUpdateFlow : public QObject
         sim->enterBootloader();
         QVERIFY(sim->waitForIdentity(Identity::Bootloader, 3000));
         f->manager->rescanForOrvDevices();
-        boot = qobject_cast<UsbDeviceOrvBootloader*>(f->manager->getDevices().value(0));
+        for (UsbDevice* device : f->manager->getDevices())
+            if (auto* found = qobject_cast<UsbDeviceOrvBootloader*>(device))
+                boot = found;
         QVERIFY(boot);
         // Wired as the window wires the chosen bootloader.
         using B = UsbDeviceOrvBootloader;
@@ -122,6 +124,9 @@ private slots:
         sim = f->simulator.addWheelBase("wheel", 0);
         QVERIFY(sim);
         sim->setRebootDelay(std::chrono::milliseconds(0));
+        // Streaming pedals keep the reader waking: with no device it sleeps
+        // half a second before it looks for a new one.
+        QVERIFY(f->simulator.addPedals("pedals", 1000));
         f->manager = std::make_unique<UsbManager>();
         f->manager->start(false);
         connect(f->manager.get(), &UsbManager::onDeviceDisconnected, this, [this](UsbDevice* d) {
