@@ -7,35 +7,23 @@
 
 #include "FakePlatform.h"
 #include "ScriptedDialogs.h"
-#include "devices/UsbDeviceOrvPedals.h"
 #include "devices/UsbDeviceOrvWheelBase.h"
 #include "sim/Simulator.h"
 #include "support/FakeDevice.h"
 #include "support/TestBus.h"
 #include "telemetry/TelemetryLog.h"
+#include "ui_ORV_wheel_tool.h"
 #include "vhid/BusFiles.h"
 #include "vhid/BusNames.h"
 #include "window/ORV_wheel_tool.h"
 #include "window/pages/PedalsPage.h"
 #include "window/pages/WheelBasePage.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDoubleSpinBox>
-#include <QFile>
-#include <QLabel>
 #include <QProgressDialog>
-#include <QPushButton>
-#include <QSlider>
-#include <QSpinBox>
-#include <QStackedWidget>
-#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <cstring>
 #include <map>
-#include <memory>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -142,13 +130,13 @@ private slots:
     void deviceLoadsReloadsAndFails()
     {
         const QString entry = "ORV Torvane Pro Wheel Base (SW version: 3.4, HW version: 2.1)";
-        QCOMPARE(devices()->itemText(0), entry);
+        QCOMPARE(devices()->currentText(), entry);
         QCOMPARE(widget<QComboBox>("comboBox_ProfileName")->count(), 3);
         QVERIFY(!widget("pushButton_UpdateFirmware")->isVisible());
         // Read begin, the three profiles, read end.
         QCOMPARE(codesOf(wheel->received()), (QList<int>{3, 5, 5, 5, 3}));
         QVERIFY(reload(1));
-        QCOMPARE(devices()->itemText(0), entry);
+        QCOMPARE(devices()->currentText(), entry);
 
         wheel->setProtocolVersionOverride(5);
         click("pushButton_LoadConfig");
@@ -312,13 +300,12 @@ private slots:
     void encoderTabGoesForNewerHardwareAndStaysGone()
     {
         auto* tabs = widget<QTabWidget>("tabWidget");
-        QCOMPARE(tabs->count(), 5);
+        QVERIFY(tabs->indexOf(widget("tabWidgetPageEncoder")) == 3);
         for (int major : {4, 3}) {
             wheel->setHardwareVersion(uint8_t(major), 0);
             QVERIFY(reload(1));
             QCOMPARE(tabs->count(), 4);
-            for (int i = 0; i < tabs->count(); ++i)
-                QVERIFY(tabs->tabText(i) != "Encoder");
+            QVERIFY(tabs->indexOf(widget("tabWidgetPageEncoder")) < 0);
         }
         wheel->setHardwareVersion(2, 1);
     }
@@ -330,11 +317,8 @@ private slots:
     void firmwareUpdate()
     {
         QTemporaryDir dir;
-        const QString fileName = dir.filePath("new.fw");
-        QByteArray image(100 * 1024, Qt::Uninitialized);
-        for (int i = 0; i < image.size(); ++i)
-            image[i] = char(i * 13 + 1);
-        QFile file(fileName);
+        const QByteArray image = QByteArray("a 32-byte chunk of a test image.").repeated(3200);
+        QFile file(dir.filePath("new.fw"));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(image) == image.size());
         file.close();
 
@@ -347,7 +331,7 @@ private slots:
         QCOMPARE(widget<QPushButton>("pushButton_EnterExitBootloader")->text(),
                  QString("Exit Bootloader"));
         QCOMPARE(page(), 0);
-        dialogs.fileNames << fileName;
+        dialogs.fileNames << file.fileName();
         click("pushButton_UpdateFirmware");
         QVERIFY(runUntil([&] { return !dialogs.shown.isEmpty(); }, WaitMs));
         QCOMPARE(dialogs.shown[0].text, QString("Update completed successfully!"));
@@ -358,12 +342,10 @@ private slots:
                  QString("ORV Torvane Pro Wheel Base (SW version: 3.5, HW version: 2.1)"));
         QCOMPARE(wheel->installedImage(), std::vector<uint8_t>(image.begin(), image.end()));
 
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(image.left(8192)) == 8192);
-        file.close();
         wheel->setFrameTime(std::chrono::microseconds(500)); // an update long enough to watch
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!window->findChild<QProgressDialog*>());
-        dialogs.fileNames << fileName;
+        dialogs.fileNames << file.fileName();
         click("pushButton_EnterExitBootloader");
         QVERIFY(waitUntil([&] { return window->findChild<QProgressDialog*>(); }, WaitMs));
         devices()->setCurrentIndex(devices()->findText("ORV Torvane Pedals", Qt::MatchStartsWith));
