@@ -7,10 +7,6 @@
 #include "window/pages/CalibrationWizard.h"
 #include "window/pages/PedalsPage.h"
 
-#include <QDoubleSpinBox>
-#include <QLabel>
-#include <QProgressBar>
-#include <QSlider>
 #include <QTest>
 
 #include <cstring>
@@ -228,9 +224,9 @@ private slots:
         QCOMPARE(shown("brake"), Curve(curves[1], curves[1] + 6));
         QCOMPARE(shown("throttle"), Curve(curves[2], curves[2] + 6));
         QCOMPARE(label("throttle", 5), QString("95%"));
-        QCOMPARE(widget<QDoubleSpinBox>("spinBox_clutchMaxForceAdjustment")->value(), 1.0);
-        QCOMPARE(widget<QDoubleSpinBox>("spinBox_brakeMaxForceAdjustment")->value(), 80.0);
-        QCOMPARE(widget<QDoubleSpinBox>("spinBox_throttleMinForceAdjustment")->value(), 100.0);
+        QCOMPARE(f->ui.spinBox_clutchMaxForceAdjustment->value(), 1.0);
+        QCOMPARE(f->ui.spinBox_brakeMaxForceAdjustment->value(), 80.0);
+        QCOMPARE(f->ui.spinBox_throttleMinForceAdjustment->value(), 100.0);
         QCOMPARE(int(p.clutchMaxForce), 0);
         QVERIFY(!pedals->updateTimer.isActive());
     }
@@ -238,17 +234,16 @@ private slots:
     void barsFollowThePedals()
     {
         page->drawPedals(65535, 32767, 0);
-        QCOMPARE(widget<QProgressBar>("pedalClutch")->value(), 65535);
-        QCOMPARE(widget<QLabel>("labelBrakeValue")->text(), QString("50.0%"));
-        QCOMPARE(widget<QProgressBar>("pedalThrottle")->value(), 0);
+        QCOMPARE(f->ui.pedalClutch->value(), 65535);
+        QCOMPARE(f->ui.labelBrakeValue->text(), QString("50.0%"));
+        QCOMPARE(f->ui.pedalThrottle->value(), 0);
         // Records closer than the redraw interval: the last one is shown.
         OrvUsbPedalsJoystickUpdate record{};
         for (uint16_t v : {100, 200, 300}) {
             record.yAxis = v;
             page->joystickUpdate(record);
         }
-        QVERIFY(
-            waitUntil([&] { return widget<QLabel>("labelBrakeValue")->text() == "0.5%"; }, 1000));
+        QVERIFY(waitUntil([&] { return f->ui.labelBrakeValue->text() == "0.5%"; }, 1000));
     }
 };
 

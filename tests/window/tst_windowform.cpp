@@ -1,7 +1,6 @@
 // The Designer form on its own: the widgets the window's slots are bound to
-// by name, the ranges of the value controls, the combo lists whose indexes
-// the device stores, the pages and tabs the window switches by index, and
-// the images.
+// by name, the combo lists whose indexes the device stores, the pages and
+// tabs the window switches by index, and the images.
 
 #include "ui_ORV_wheel_tool.h"
 #include "window/ORV_wheel_tool.h"
@@ -61,53 +60,6 @@ private slots:
             ++bound;
         }
         QCOMPARE(bound, 68);
-    }
-
-    // step: a slider's page step, a spin box's single step.
-    void valueControls_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<double>("minimum");
-        QTest::addColumn<double>("maximum");
-        QTest::addColumn<double>("step");
-        for (const char* percent :
-             {"horiSlider_Force", "horiSlider_Damping", "horiSlider_Friction", "horiSlider_Inertia",
-              "horiSlider_Spring", "horizontalSlider_EndStopMaxForce"})
-            QTest::newRow(percent) << percent << 0.0 << 100.0 << 10.0;
-        QTest::newRow("smoothing") << "horiSlider_GenSmooth" << 0.0 << 10.0 << 1.0;
-        QTest::newRow("static force reduction")
-            << "horizontalSlider_StaticForceReduction" << 0.0 << 70.0 << 10.0;
-        QTest::newRow("non-linearity") << "horizontalSlider_NonLinearity" << 0.0 << 10.0 << 1.0;
-        QTest::newRow("end stop stiffness")
-            << "horizontalSlider_EndStopStiffness" << 1.0 << 5.0 << 1.0;
-        QTest::newRow("rotation") << "spinBox_RotationDegree" << 180.0 << 9999.0 << 1.0;
-        QTest::newRow("soft end stop") << "spinBox_SoftEndStop" << 360.0 << 9999.0 << 1.0;
-        QTest::newRow("encoder resolution") << "spinBox_EncoderRes" << 0.0 << 999999999.0 << 1.0;
-        for (const char* pedal : {"throttle", "brake", "clutch"}) {
-            for (int point = 0; point < 6; ++point) {
-                const QString curve = QString("slider_%1_%2").arg(pedal).arg(point);
-                QTest::newRow(qPrintable(curve)) << curve << 0.0 << 100.0 << 10.0;
-            }
-            const QString max = QString("spinBox_%1MaxForceAdjustment").arg(pedal);
-            QTest::newRow(qPrintable(max)) << max << 1.0 << 100.0 << 0.1;
-            const QString min = QString("spinBox_%1MinForceAdjustment").arg(pedal);
-            QTest::newRow(qPrintable(min)) << min << 0.0 << 100.0 << 0.1;
-        }
-    }
-    void valueControls()
-    {
-        QFETCH(QString, name);
-        QFETCH(double, minimum);
-        QFETCH(double, maximum);
-        QFETCH(double, step);
-        QWidget* w = ui.centralWidget->findChild<QWidget*>(name);
-        QVERIFY(w);
-        QCOMPARE(w->property("minimum").toDouble(), minimum);
-        QCOMPARE(w->property("maximum").toDouble(), maximum);
-        QCOMPARE(w->property(w->inherits("QSlider") ? "pageStep" : "singleStep").toDouble(), step);
-        // The pedal force adjustments are percentages to a tenth.
-        if (w->inherits("QDoubleSpinBox"))
-            QCOMPARE(w->property("decimals").toInt(), 1);
     }
 
     // A combo's item index is the value stored in the device's settings
