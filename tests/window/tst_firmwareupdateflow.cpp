@@ -7,15 +7,13 @@
 #include "devices/UsbDeviceOrvBootloader.h"
 #include "window/pages/FirmwareUpdateFlow.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <QThread>
 #include <QTimer>
+
 #include <sys/stat.h>
 
 using Identity = orvsim::SimFirmwareDevice::Identity;
@@ -41,12 +39,9 @@ class TestFirmwareUpdateFlow : public QObject
     bool deletedDuringProgress = false; // a dialog, under its own setValue
     QList<int> values;                  // the dialog's value after each progress but the last
 
-    QByteArray image(int size) const
+    static QByteArray image(int size)
     {
-        QByteArray bytes(size, Qt::Uninitialized);
-        for (int i = 0; i < size; ++i)
-            bytes[i] = char(i * 7 + 3);
-        return bytes;
+        return QByteArray("0123456789abcdefghijklm").repeated(size / 23 + 1).left(size);
     }
     QString file(const QByteArray& bytes, const QString& name = "image.fw")
     {
@@ -227,24 +222,23 @@ private slots:
     }
 
     // A running update: the dialog follows the chunks, and the result is
-    // told only while its dialog is open.
+    // told only while its dialog is open (closed as by another device chosen).
     void update_data()
     {
         QTest::addColumn<int>("corruptChunk");
-        QTest::addColumn<bool>("dialogClosed"); // as by another device chosen
-        QTest::addColumn<QString>("result");    // the box's text; empty: none
-
-        const QString crc = QString("CRC failed on chunk 5 of %1").arg(Chunks);
-        QTest::newRow("completed") << -1 << false << "Update completed successfully!";
-        QTest::newRow("echo damaged") << 5 << false << crc;
-        QTest::newRow("completed, dialog closed") << -1 << true << "";
-        QTest::newRow("echo damaged, dialog closed") << 5 << true << "";
+        QTest::addColumn<bool>("dialogClosed");
+        QTest::newRow("completed") << -1 << false;
+        QTest::newRow("echo damaged") << 5 << false;
+        QTest::newRow("echo damaged, dialog closed") << 5 << true;
     }
     void update()
     {
         QFETCH(int, corruptChunk);
         QFETCH(bool, dialogClosed);
-        QFETCH(QString, result);
+        const QString result = dialogClosed ? QString()
+                               : corruptChunk < 0
+                                   ? "Update completed successfully!"
+                                   : QString("CRC failed on chunk 5 of %1").arg(Chunks);
         sim->bootloader().setCorruptEchoOfChunk(corruptChunk);
         QSignalSpy completed(boot.data(), &UsbDeviceOrvBootloader::onUpdateCompleted);
         QSignalSpy failed(boot.data(), &UsbDeviceOrvBootloader::onUpdateFailed);
@@ -257,18 +251,14 @@ private slots:
         flow->chooseImage();
         QVERIFY(dialog);
         QCOMPARE(dialog->labelText(), QString("Updating firmware"));
-        QVERIFY(dialog->isModal());
-        QCOMPARE(dialog->minimum(), 0);
-        QCOMPARE(dialog->maximum(), Chunks);
+        QVERIFY(dialog->isModal() && dialog->maximum() == Chunks);
         QVERIFY(!dialog->findChild<QPushButton*>()); // nothing to cancel
         if (dialogClosed)
             flow->closeDialog();
         QVERIFY(runUntil([&] { return completed.size() + failed.size() > 0; }, 5000));
         QCOMPARE(dialogs->shown.size(), result.isEmpty() ? 0 : 1);
-        if (!result.isEmpty()) {
-            QCOMPARE(dialogs->shown[0].title, QString("Firmware update"));
+        if (!result.isEmpty())
             QCOMPARE(dialogs->shown[0].text, result);
-        }
         QVERIFY(!flow->dialog());
         if (!dialogClosed) {
             QList<int> expected;

@@ -1,6 +1,6 @@
-// The pedals page against simulated pedals: curve points under the
-// neighbour rule (also when stored badly), the reset, the force gap, showing
-// a profile and the bars. When edits reach the pedals is the device's.
+// The pedals page against simulated pedals: curves stored badly, the reset,
+// the force gap, showing a profile and the bars. The neighbour rule itself is
+// a page rule; that edits reach the pedals is the window test's.
 
 #include "PageFixture.h"
 #include "devices/UsbDeviceOrvPedals.h"
@@ -84,32 +84,6 @@ private slots:
         page.reset();
         wizard.reset();
         f.reset();
-    }
-
-    void curvePointKeepsBetweenItsNeighbours_data()
-    {
-        QTest::addColumn<QString>("pedal");
-        QTest::addColumn<int>("point");
-        QTest::addColumn<int>("position");
-        QTest::addColumn<int>("value"); // stored and shown
-        QTest::newRow("brake 2 below 1 snaps to 1") << "brake" << 2 << 10 << 20;
-        QTest::newRow("throttle 3 between") << "throttle" << 3 << 50 << 50;
-    }
-    void curvePointKeepsBetweenItsNeighbours()
-    {
-        QFETCH(QString, pedal);
-        QFETCH(int, point);
-        QFETCH(int, position);
-        QFETCH(int, value);
-        slider(pedal, point)->setValue(position);
-        Curve expected = linear;
-        expected[point] = value;
-        QCOMPARE(shown(pedal), expected);
-        QCOMPARE(stored(pedal), expected);
-        QCOMPARE(label(pedal, point), QString("%1%").arg(value));
-        QVERIFY(pedals->updateTimer.isActive());
-        for (const char* other : {"clutch", "brake", "throttle"})
-            QVERIFY(pedal == other || stored(other) == linear);
     }
 
     // Shown as loaded, each point under the rule: nothing loops on

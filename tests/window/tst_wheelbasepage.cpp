@@ -1,8 +1,7 @@
 // The wheel base page, its rim and the profile row against a simulated
-// wheel base: what an edit stores and shows, the force and end stop rules,
-// showing a profile, when the rim is redrawn, and the profile list and files
-// through the dialog seam. That every control reaches its field on the
-// device is the window test's.
+// wheel base: the force and end stop rules, showing a profile, when the rim
+// is redrawn, and the profile list and files through the dialog seam. That
+// every control reaches its field on the device is the window test's.
 
 #include "PageFixture.h"
 #include "ScriptedDialogs.h"
@@ -70,38 +69,6 @@ private slots:
         dialogs.reset();
     }
 
-    void editStoresShowsAndSchedules_data()
-    {
-        QTest::addColumn<QString>("control");
-        QTest::addColumn<int>("value");
-        QTest::addColumn<int>("offset");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("text"); // of its label
-        QTest::newRow("percent") << "horiSlider_Damping" << 37 << 35 << QByteArray("\x25", 1)
-                                 << "37%";
-        QTest::newRow("number") << "horizontalSlider_NonLinearity" << 7 << 45
-                                << QByteArray("\x07", 1) << "7";
-        QTest::newRow("wide, no label")
-            << "spinBox_EncoderRes" << 0x123456 << 26 << QByteArray("\x56\x34\x12\x00", 4) << "";
-    }
-    void editStoresShowsAndSchedules()
-    {
-        QFETCH(QString, control);
-        QFETCH(int, value);
-        QFETCH(int, offset);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, text);
-        QWidget* w = f->host.findChild<QWidget*>(control);
-        for (int v : {value - 1, value}) // a change either way
-            QVERIFY(w->setProperty("value", v));
-        QCOMPARE(QByteArray(reinterpret_cast<const char*>(&current()) + offset, bytes.size()),
-                 bytes);
-        const QString label = "label_" + control.mid(control.indexOf('_') + 1);
-        if (!text.isEmpty())
-            QCOMPARE(f->host.findChild<QLabel*>(label)->text(), text);
-        QVERIFY(wheel->updateTimer.isActive());
-    }
-
     void endStopForceFollowsTheForce()
     {
         QSlider* endStop = f->ui.horizontalSlider_EndStopMaxForce;
@@ -137,6 +104,7 @@ private slots:
         p.maxForce = 60;
         p.endStopMaxForce = 50; // below the force: raised with it
         p.generalSmoothing = 3;
+        p.nonLinearity = 7;
         p.rotationDegrees = 1080;
         p.softEndStopEnabled = 2; // only 1 counts as on
         // Raising the end stop goes through its slider: one that already
@@ -151,6 +119,7 @@ private slots:
         QCOMPARE(int(wheel->currentProfileIndex), 1);
         QCOMPARE(f->ui.label_CenterOffsetDeg->text(), QString("-45.00 deg"));
         QCOMPARE(f->ui.label_Force->text(), QString("60%"));
+        QCOMPARE(f->ui.label_NonLinearity->text(), QString("7"));
         QCOMPARE(f->ui.horizontalSlider_EndStopMaxForce->value(), 60);
         QCOMPARE(int(p.endStopMaxForce), 60);
         QCOMPARE(f->ui.comboBox_GenSmooth->currentIndex(), 3);
