@@ -28,6 +28,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+Q_DECLARE_METATYPE(QPointer<UsbDevice>)
+
 class TestWindow : public QObject
 {
     Q_OBJECT
@@ -391,7 +393,9 @@ private slots:
                                           Q_ARG(UsbDevice*, before)));
         delete before;
         QCOMPARE(devices()->count(), listed + 1);
-        QCOMPARE(devices()->itemData(listed, Qt::UserRole).toString(), fake.path());
+        // The entry left is the one of the object still there.
+        QCOMPARE(devices()->itemData(listed, Qt::UserRole + 1).value<QPointer<UsbDevice>>().data(),
+                 static_cast<UsbDevice*>(after));
         devices()->setCurrentIndex(listed); // not the manager's: nothing is connected
         QCOMPARE(page(), 0);
         QVERIFY(QMetaObject::invokeMethod(window.get(), "onDeviceDisconnected",
