@@ -344,6 +344,8 @@ private slots:
                  QString("ORV Torvane Pro Wheel Base (SW version: 3.5, HW version: 2.1)"));
         QCOMPARE(wheel->installedImage(), std::vector<uint8_t>(image.begin(), image.end()));
 
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(image.left(8192)) == 8192);
+        file.close();
         wheel->setFrameTime(std::chrono::microseconds(500)); // an update long enough to watch
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!window->findChild<QProgressDialog*>());
