@@ -18,23 +18,12 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 Q_DECLARE_METATYPE(QPointer<UsbDevice>)
 
-namespace {
-
 constexpr int WaitMs = 8000;
-
-int codeCount(const std::vector<orvsim::SimDevice::Report>& reports, uint8_t code)
-{
-    int n = 0;
-    for (const auto& r : reports)
-        n += r.size() > 1 && r[1] == code;
-    return n;
-}
-
-} // namespace
 
 class TestHotplugSoak : public QObject
 {
@@ -63,16 +52,14 @@ class TestHotplugSoak : public QObject
 
     QComboBox* devices() const { return window->findChild<QComboBox*>("comboBox_UsbDevice"); }
 
-    bool arrives()
+    // One more entry added (or removed), and no other.
+    static bool oneMore(const int& seen, int& expected)
     {
-        const int want = ++expectedConnects;
-        return waitUntil([&] { return connects >= want; }, WaitMs) && connects == want;
+        const int want = ++expected;
+        return waitUntil([&] { return seen >= want; }, WaitMs) && seen == want;
     }
-    bool leaves()
-    {
-        const int want = ++expectedDisconnects;
-        return waitUntil([&] { return disconnects >= want; }, WaitMs) && disconnects == want;
-    }
+    bool arrives() { return oneMore(connects, expectedConnects); }
+    bool leaves() { return oneMore(disconnects, expectedDisconnects); }
     int upTo(int most) { return 1 + int(random.bounded(quint32(most))); }
 
     void cycle(Moment moment)
@@ -90,7 +77,13 @@ class TestHotplugSoak : public QObject
         }
         case DuringSettingsRead: {
             const int records = upTo(60);
-            QVERIFY(waitUntil([&] { return codeCount(wheel->received(), 5) >= records; }, WaitMs));
+            QVERIFY(waitUntil(
+                [&] {
+                    const auto reports = wheel->received();
+                    return std::count_if(reports.begin(), reports.end(),
+                                         [](const auto& r) { return r[1] == 5; }) >= records;
+                },
+                WaitMs));
             break;
         }
         case DuringFirmwareUpdate: {
