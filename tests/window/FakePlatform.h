@@ -31,7 +31,9 @@ public:
     {
         reads.push_back(root);
         const auto found = oemData.find(root);
-        if (path != keyPath(root) || name != GamesKey::ValueName || found == oemData.end() ||
+        const auto* keyPath =
+            root == RegistryRoot::CurrentUser ? GamesKey::UserKeyPath : GamesKey::MachineKeyPath;
+        if (path != keyPath || name != GamesKey::ValueName || found == oemData.end() ||
             uint32_t(found->second.size()) > *size)
             return false;
         std::memcpy(data, found->second.constData(), size_t(found->second.size()));
@@ -52,11 +54,5 @@ public:
                 oemData.erase(root);
         }
         return true;
-    }
-
-private:
-    static std::wstring keyPath(RegistryRoot root)
-    {
-        return root == RegistryRoot::CurrentUser ? GamesKey::UserKeyPath : GamesKey::MachineKeyPath;
     }
 };

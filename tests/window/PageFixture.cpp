@@ -4,12 +4,7 @@
 #include "devices/UsbDeviceOrvWheelBase.h"
 #include "window/Resources.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDoubleSpinBox>
 #include <QSignalSpy>
-#include <QSlider>
-#include <QSpinBox>
 
 PageFixture::PageFixture(const TestBus& bus) : simulator(bus.stdPath())
 {
@@ -26,47 +21,38 @@ void PageFixture::bindEdits(const FieldBinding* rows, size_t count,
                             const std::function<void(size_t, int)>& edit)
 {
     for (size_t row = 0; row < count; ++row) {
-        QWidget* control = ui.centralWidget->findChild<QWidget*>(rows[row].control);
+        QWidget* w = ui.centralWidget->findChild<QWidget*>(rows[row].control);
         auto pass = [edit, row](int value) { edit(row, value); };
-        switch (rows[row].signal) {
-        case EditSignal::ValueChanged:
-            if (auto* slider = qobject_cast<QSlider*>(control))
-                QObject::connect(slider, &QSlider::valueChanged, pass);
-            else
-                QObject::connect(qobject_cast<QSpinBox*>(control),
-                                 qOverload<int>(&QSpinBox::valueChanged), pass);
-            break;
-        case EditSignal::Activated:
-            QObject::connect(qobject_cast<QComboBox*>(control),
-                             qOverload<int>(&QComboBox::activated), pass);
-            break;
-        case EditSignal::CurrentIndexChanged:
-            QObject::connect(qobject_cast<QComboBox*>(control),
-                             qOverload<int>(&QComboBox::currentIndexChanged), pass);
-            break;
-        case EditSignal::Toggled:
-            QObject::connect(qobject_cast<QCheckBox*>(control), &QCheckBox::toggled,
-                             [edit, row](bool on) { edit(row, on ? 1 : 0); });
-            break;
-        case EditSignal::EditingFinished: {
-            auto* box = qobject_cast<QDoubleSpinBox*>(control);
+        if (auto* box = qobject_cast<QDoubleSpinBox*>(w))
             QObject::connect(box, &QDoubleSpinBox::editingFinished,
-                             [edit, row, box] { edit(row, qRound(box->value() * 10)); });
-            break;
-        }
-        }
+                             [pass, box] { pass(qRound(box->value() * 10)); });
+        else if (auto* check = qobject_cast<QCheckBox*>(w))
+            QObject::connect(check, &QCheckBox::toggled, pass);
+        else if (auto* combo = qobject_cast<QComboBox*>(w))
+            QObject::connect(combo,
+                             rows[row].signal == EditSignal::Activated
+                                 ? qOverload<int>(&QComboBox::activated)
+                                 : qOverload<int>(&QComboBox::currentIndexChanged),
+                             pass);
+        else if (auto* slider = qobject_cast<QSlider*>(w))
+            QObject::connect(slider, &QSlider::valueChanged, pass);
+        else
+            QObject::connect(qobject_cast<QSpinBox*>(w), qOverload<int>(&QSpinBox::valueChanged),
+                             pass);
     }
 }
 
 template <class Device> Device* PageFixture::loaded()
 {
-    if (!manager) {
+    const bool fresh = !manager;
+    if (fresh)
         manager = std::make_unique<UsbManager>();
-        manager->start(false);
-    }
     // One product per scan: the wheel base first, then the pedals.
     for (int i = 0; i < 2; ++i)
         manager->rescanForOrvDevices();
+    // A reader started with no device sleeps its whole wait first.
+    if (fresh)
+        manager->start(false);
     for (UsbDevice* device : manager->getDevices()) {
         if (auto* found = qobject_cast<Device*>(device)) {
             QSignalSpy loadedSpy(found, &Device::onSettingsLoaded);
@@ -79,26 +65,20 @@ template <class Device> Device* PageFixture::loaded()
     }
     return nullptr;
 }
+template UsbDeviceOrvPedals* PageFixture::loaded<UsbDeviceOrvPedals>();
 
-UsbDeviceOrvWheelBase* PageFixture::wheelBase(int profiles)
+UsbDeviceOrvWheelBase* PageFixture::wheelBase()
 {
     orvsim::SimWheelBase* sim = simulator.addWheelBase("wheel", 100);
-    if (!sim)
-        return nullptr;
-    sim->setDefaultProfileCount(profiles);
-    return loaded<UsbDeviceOrvWheelBase>();
+    if (sim)
+        sim->setDefaultProfileCount(3);
+    return sim ? loaded<UsbDeviceOrvWheelBase>() : nullptr;
 }
 
-UsbDeviceOrvPedals* PageFixture::pedals(int profiles)
+UsbDeviceOrvPedals* PageFixture::pedals()
 {
     orvsim::SimPedals* sim = simulator.addPedals("pedals", 100);
-    if (!sim)
-        return nullptr;
-    sim->setDefaultProfileCount(profiles);
-    return loaded<UsbDeviceOrvPedals>();
-}
-
-UsbDeviceOrvPedals* PageFixture::pedalsAgain()
-{
-    return loaded<UsbDeviceOrvPedals>();
+    if (sim)
+        sim->setDefaultProfileCount(3);
+    return sim ? loaded<UsbDeviceOrvPedals>() : nullptr;
 }

@@ -30,17 +30,15 @@ public:
     void bindEdits(const FieldBinding* rows, size_t count,
                    const std::function<void(size_t, int)>& edit);
 
-    // Plugs the simulated device in, opens it and reads its settings.
-    UsbDeviceOrvWheelBase* wheelBase(int profiles = 3);
-    UsbDeviceOrvPedals* pedals(int profiles = 3);
-    // The simulated pedals again once plugged back in: a new device object.
-    UsbDeviceOrvPedals* pedalsAgain();
+    // Plugs the simulated device in (three profiles) and loads it.
+    UsbDeviceOrvWheelBase* wheelBase();
+    UsbDeviceOrvPedals* pedals();
+    // The device of that class the manager finds, with its settings read;
+    // a new object for one plugged back in.
+    template <class Device> Device* loaded();
 
     QMainWindow host;
     Ui::ORV_wheel_tool ui;
     orvsim::Simulator simulator;
     std::unique_ptr<UsbManager> manager;
-
-private:
-    template <class Device> Device* loaded();
 };

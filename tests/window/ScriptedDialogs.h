@@ -38,16 +38,12 @@ public:
     QString openFileName(QWidget*, const QString& caption, const QString&,
                          const QString& filter) override
     {
-        captions << caption << filter;
-        runWhileOpen();
-        return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
+        return fileName(caption, filter);
     }
     QString saveFileName(QWidget*, const QString& caption, const QString&,
                          const QString& filter) override
     {
-        captions << caption << filter;
-        runWhileOpen();
-        return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
+        return fileName(caption, filter);
     }
 
     // What happens while the next dialog is open: a real one runs the event
@@ -64,5 +60,11 @@ private:
     {
         if (auto run = std::exchange(whileOpen, nullptr))
             run();
+    }
+    QString fileName(const QString& caption, const QString& filter)
+    {
+        captions << caption << filter;
+        runWhileOpen();
+        return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
     }
 };

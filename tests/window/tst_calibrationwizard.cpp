@@ -1,7 +1,7 @@
 // The calibration wizard against simulated pedals driven by hand: a whole
 // run stored on the pedals, the refusals, the steps by connected channels,
 // cancelling, confirmations that never come or come twice, and pedals that
-// leave mid-run.
+// leave mid-run. The step and reading rules are the calibration state's.
 
 #include "PageFixture.h"
 #include "ScriptedDialogs.h"
@@ -9,10 +9,9 @@
 #include "window/pages/CalibrationWizard.h"
 #include "window/pages/PedalsPage.h"
 
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QTest>
+
+#include <algorithm>
 
 using orvsim::SimPedals;
 
@@ -31,12 +30,7 @@ class TestCalibrationWizard : public QObject
     SimPedals* sim = nullptr;
     uint32_t lastRaw[3] = {};
 
-    template <class T = QWidget> T* widget(const char* name) const
-    {
-        return f->host.findChild<T*>(name);
-    }
-    QPushButton* button(const char* name) const { return widget<QPushButton>(name); }
-    QString tips() const { return widget<QLabel>("pedalsCalibrationTipsLabel")->text(); }
+    QString tips() const { return f->ui.pedalsCalibrationTipsLabel->text(); }
     PedalsCalibrationState& state() const { return pedals->calibrationState; }
 
     // Connects the pedals as the window does.
@@ -72,11 +66,11 @@ class TestCalibrationWizard : public QObject
             },
             TimeoutMs);
     }
-    void click(const char* name) { button(name)->click(); } // nothing when disabled
-    void next() { click("pedalsCalibrationNextStepButton"); }
+    void next() { f->ui.pedalsCalibrationNextStepButton->click(); } // nothing when disabled
+    void startOrCancel() { f->ui.pedalsCalibrationButton->click(); }
     bool start()
     {
-        click("pedalsCalibrationButton");
+        startOrCancel();
         return waitUntil([&] { return state().active == 1; }, TimeoutMs) && settle();
     }
     // On to the next step, pressing or releasing the channel of the pedal
@@ -96,20 +90,20 @@ class TestCalibrationWizard : public QObject
     }
     int sent(int code) const
     {
-        int n = 0;
-        for (const auto& r : sim->received())
-            n += r[1] == code ? 1 : 0;
-        return n;
+        const auto reports = sim->received();
+        return int(std::count_if(reports.begin(), reports.end(),
+                                 [code](const auto& r) { return r[1] == code; }));
     }
     // Buttons and bars as when no run is on.
     bool idle() const
     {
-        return button("pedalsCalibrationButton")->text() == "Start calibration" &&
-               button("pedalsCalibrationButton")->isEnabled() &&
-               !button("pedalsCalibrationNextStepButton")->isEnabled() &&
-               !button("pedalsCalibrationPrevStepButton")->isEnabled() &&
-               widget<QLabel>("labelThrottle")->text() == "Throttle" &&
-               !widget("pedalClutch")->isHidden() && !widget("labelThrottleValue")->isHidden();
+        const Ui::ORV_wheel_tool& ui = f->ui;
+        return ui.pedalsCalibrationButton->text() == "Start calibration" &&
+               ui.pedalsCalibrationButton->isEnabled() &&
+               !ui.pedalsCalibrationNextStepButton->isEnabled() &&
+               !ui.pedalsCalibrationPrevStepButton->isEnabled() &&
+               ui.labelThrottle->text() == "Throttle" && !ui.pedalClutch->isHidden() &&
+               !ui.labelThrottleValue->isHidden();
     }
 
 public:
@@ -123,11 +117,11 @@ private slots:
         wizard = std::make_unique<CalibrationWizard>(f->ui, &f->host);
         page = std::make_unique<PedalsPage>(f->ui, *wizard);
         // The buttons as the window's named slots bind them.
-        connect(button("pedalsCalibrationButton"), &QPushButton::clicked, this,
+        connect(f->ui.pedalsCalibrationButton, &QPushButton::clicked, this,
                 [this] { wizard->startOrCancel(); });
-        connect(button("pedalsCalibrationNextStepButton"), &QPushButton::clicked, this,
+        connect(f->ui.pedalsCalibrationNextStepButton, &QPushButton::clicked, this,
                 [this] { wizard->nextStep(); });
-        connect(button("pedalsCalibrationPrevStepButton"), &QPushButton::clicked, this,
+        connect(f->ui.pedalsCalibrationPrevStepButton, &QPushButton::clicked, this,
                 [this] { wizard->previousStep(); });
         UsbDeviceOrvPedals* device = f->pedals();
         QVERIFY(device);
@@ -148,8 +142,8 @@ private slots:
     {
         QVERIFY(start());
         QCOMPARE(tips(), QString("Release all pedals and press Next Step."));
-        QCOMPARE(button("pedalsCalibrationButton")->text(), QString("Cancel calibration"));
-        QVERIFY(widget("pedalThrottle")->isHidden());
+        QCOMPARE(f->ui.pedalsCalibrationButton->text(), QString("Cancel calibration"));
+        QVERIFY(f->ui.pedalThrottle->isHidden());
         // In calibration mode the pedals rest unless driven: only the pedal
         // pressed moves.
         const uint32_t rest[3] = {sim->raw(0), sim->raw(1), sim->raw(2)};
@@ -162,20 +156,19 @@ private slots:
             QVERIFY(settle());
             QCOMPARE(int(state().detectedChannel), channel);
             // The middle bar shows the pedal being calibrated.
-            QVERIFY(waitUntil([&] { return widget<QProgressBar>("pedalBrake")->value() == 65535; },
-                              TimeoutMs));
+            QVERIFY(waitUntil([&] { return f->ui.pedalBrake->value() == 65535; }, TimeoutMs));
             next();
             sim->releaseChannel(channel);
             QVERIFY(settle());
             next();
         }
-        QCOMPARE(button("pedalsCalibrationNextStepButton")->text(), QString("Save calibration"));
+        QCOMPARE(f->ui.pedalsCalibrationNextStepButton->text(), QString("Save calibration"));
         QCOMPARE(tips(), QString("Press save to store the new calibration settings."));
 
         sim->clearReceived();
         next();
         QCOMPARE(tips(), QString("Saving calibration."));
-        QVERIFY(!button("pedalsCalibrationButton")->isEnabled());
+        QVERIFY(!f->ui.pedalsCalibrationButton->isEnabled());
         QVERIFY(waitUntil([&] { return state().active == 0; }, TimeoutMs));
         QVERIFY(idle());
         QVERIFY(dialogs->shown.isEmpty());
@@ -207,9 +200,6 @@ private slots:
         QCOMPARE(state().step, 2);
         QCOMPARE(dialogs->shown.size(), 1);
         QCOMPARE(dialogs->shown[0].title, QString("Wrong value"));
-        QCOMPARE(dialogs->shown[0].text,
-                 QString("Min and Max values are the same. Have you pressed a pedal?"));
-        QCOMPARE(dialogs->shown[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
 
         advance(); // released for good
         // The brake pressed on the throttle's channel.
@@ -219,60 +209,28 @@ private slots:
         QCOMPARE(state().step, 3);
         QCOMPARE(dialogs->shown.size(), 2);
         QCOMPARE(dialogs->shown[1].title, QString("Wrong channel"));
-        QCOMPARE(dialogs->shown[1].text,
-                 QString("This pedal is already in use. Please, choose another one."));
     }
 
-    void stepsFollowTheConnectedChannels_data()
-    {
-        QTest::addColumn<QList<int>>("connected");
-        QTest::addColumn<QList<int>>("steps");
-        QTest::newRow("three") << QList<int>{0, 1, 2} << QList<int>{0, 1, 2, 3, 4, 5, 6, 7};
-        QTest::newRow("two: no clutch") << QList<int>{0, 2} << QList<int>{0, 1, 2, 3, 4, 7};
-        QTest::newRow("one: throttle only") << QList<int>{1} << QList<int>{0, 1, 2, 7};
-        QTest::newRow("none") << QList<int>{} << QList<int>{0, 7};
-    }
+    // Without a clutch the run has two pedals; back from the save step is
+    // the last released one; a cancel ends calibration mode.
     void stepsFollowTheConnectedChannels()
     {
-        QFETCH(QList<int>, connected);
-        QFETCH(QList<int>, steps);
-        for (int channel = 0; channel < 3; ++channel)
-            sim->setConnected(channel, connected.contains(channel));
+        sim->setConnected(SimPedals::Z, false);
         QVERIFY(start());
         QList<int> visited{state().step};
         while (state().step != 7 && visited.size() <= 8) {
-            advance(connected);
+            advance({0, 1});
             visited << state().step;
         }
-        QCOMPARE(visited, steps);
-        QCOMPARE(button("pedalsCalibrationNextStepButton")->text(), QString("Save calibration"));
-
-        // Back from the save step to the last released step; with no pedal
-        // there is none to go back to.
-        const int pedalCount = connected.size();
-        QCOMPARE(button("pedalsCalibrationPrevStepButton")->isEnabled(), pedalCount > 0);
-        click("pedalsCalibrationPrevStepButton");
-        QCOMPARE(state().step, pedalCount > 0 ? 2 * pedalCount : 7);
+        QCOMPARE(visited, (QList<int>{0, 1, 2, 3, 4, 7}));
+        f->ui.pedalsCalibrationPrevStepButton->click();
+        QCOMPARE(state().step, 4);
         QVERIFY(dialogs->shown.isEmpty());
-    }
 
-    void cancelAtAnyStep_data()
-    {
-        QTest::addColumn<int>("step");
-        QTest::newRow("0") << 0;
-        QTest::newRow("3, pressed") << 3;
-        QTest::newRow("7") << 7;
-    }
-    void cancelAtAnyStep()
-    {
-        QFETCH(int, step);
-        QVERIFY(start());
-        for (int i = 0; i < 8 && state().step != step; ++i)
-            advance();
-        QCOMPARE(state().step, step);
+        // Cancelled with a pedal pressed.
         sim->pressChannel(SimPedals::X, 1.0);
         sim->clearReceived();
-        click("pedalsCalibrationButton");
+        startOrCancel();
         QCOMPARE(int(state().active), 0);
         QVERIFY(idle());
         QCOMPARE(tips(), QString(" "));
@@ -286,17 +244,16 @@ private slots:
     {
         sim->setSilent(true);
         sim->clearReceived();
-        click("pedalsCalibrationButton");
+        startOrCancel();
         QTest::qWait(1300);
         QCOMPARE(int(state().active), 0);
         QCOMPARE(tips(), QString("Starting calibration process"));
-        QVERIFY(!button("pedalsCalibrationButton")->isEnabled());
-        QVERIFY(!button("pedalsCalibrationNextStepButton")->isEnabled());
-        QVERIFY(widget("pedalThrottle")->isHidden());
+        QVERIFY(!f->ui.pedalsCalibrationButton->isEnabled());
+        QVERIFY(!f->ui.pedalsCalibrationNextStepButton->isEnabled());
+        QVERIFY(f->ui.pedalThrottle->isHidden());
         QVERIFY(sent(14) >= 2);
         sim->pressChannel(SimPedals::Y, 1.0);
-        QVERIFY(waitUntil([&] { return widget<QProgressBar>("pedalBrake")->value() == 65535; },
-                          TimeoutMs));
+        QVERIFY(waitUntil([&] { return f->ui.pedalBrake->value() == 65535; }, TimeoutMs));
     }
 
     // A repeated start confirmation keeps the step; a save confirmation
@@ -308,7 +265,7 @@ private slots:
         advance();
         wizard->calibrationStarted();
         QCOMPARE(state().step, 2);
-        click("pedalsCalibrationButton");
+        startOrCancel();
         sim->clearReceived();
         wizard->calibrationSaved();
         QTest::qWait(100);
@@ -333,13 +290,14 @@ private slots:
             advance();
         sim->unplug();
         QVERIFY(waitUntil([&] { return pedals.isNull(); }, TimeoutMs));
-        for (const char* name : {"pedalsCalibrationNextStepButton",
-                                 "pedalsCalibrationPrevStepButton", "pedalsCalibrationButton"})
-            click(name);
+        for (QPushButton* b :
+             {f->ui.pedalsCalibrationNextStepButton, f->ui.pedalsCalibrationPrevStepButton,
+              f->ui.pedalsCalibrationButton})
+            b->click();
         wizard->calibrationSaved();
 
         QVERIFY(sim->plug());
-        UsbDeviceOrvPedals* again = f->pedalsAgain();
+        UsbDeviceOrvPedals* again = f->loaded<UsbDeviceOrvPedals>();
         QVERIFY(again);
         use(again);
         QCOMPARE(int(state().active), 0);

@@ -7,16 +7,14 @@
 #include "devices/UsbDeviceOrvBootloader.h"
 #include "window/pages/FirmwareUpdateFlow.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <sys/stat.h>
 #include <QThread>
 #include <QTimer>
+
+#include <sys/stat.h>
 
 using Identity = orvsim::SimFirmwareDevice::Identity;
 
@@ -41,12 +39,9 @@ class TestFirmwareUpdateFlow : public QObject
     bool deletedDuringProgress = false; // a dialog, under its own setValue
     QList<int> values;                  // the dialog's value after each progress but the last
 
-    QByteArray image(int size) const
+    static QByteArray image(int size)
     {
-        QByteArray bytes(size, Qt::Uninitialized);
-        for (int i = 0; i < size; ++i)
-            bytes[i] = char(i * 7 + 3);
-        return bytes;
+        return QByteArray("0123456789abcdefghijklm").repeated(size / 23 + 1).left(size);
     }
     QString file(const QByteArray& bytes, const QString& name = "image.fw")
     {
@@ -73,32 +68,22 @@ class TestFirmwareUpdateFlow : public QObject
         QThread::msleep(100); // the queued departure follows the removal at once
     }
 
-public:
-    TestFirmwareUpdateFlow() { bus.useAsBackend(); }
-
-private slots:
-    void init()
+    // A bootloader for the next case: the one left by the last, or the
+    // device restarted into it.
+    void useBootloader()
     {
-        dialogs = std::make_unique<ScriptedDialogs>();
-        f = std::make_unique<PageFixture>(bus);
-        flow = std::make_unique<FirmwareUpdateFlow>(&f->host);
-        beforeProgress = nullptr;
-        afterStarted = nullptr;
-        leftDuringProgress = false;
-        deletedDuringProgress = false;
-        values.clear();
-
-        sim = f->simulator.addWheelBase("wheel", 0);
-        QVERIFY(sim);
-        sim->setRebootDelay(std::chrono::milliseconds(0));
+        if (boot)
+            return;
+        if (sim->identity() == Identity::Absent)
+            QVERIFY(sim->plug());
+        QVERIFY(sim->waitForIdentity(Identity::Application, 3000));
         sim->enterBootloader();
         QVERIFY(sim->waitForIdentity(Identity::Bootloader, 3000));
-        f->manager = std::make_unique<UsbManager>();
-        f->manager->start(false);
         f->manager->rescanForOrvDevices();
-        boot = qobject_cast<UsbDeviceOrvBootloader*>(f->manager->getDevices().value(0));
+        for (UsbDevice* device : f->manager->getDevices())
+            if (auto* found = qobject_cast<UsbDeviceOrvBootloader*>(device))
+                boot = found;
         QVERIFY(boot);
-
         // Wired as the window wires the chosen bootloader.
         using B = UsbDeviceOrvBootloader;
         connect(boot, &B::onFirmwareUpdateStarted, this, [this](int chunks) {
@@ -120,22 +105,53 @@ private slots:
         connect(boot, &B::onUpdateCompleted, this, [this] { flow->completed(); });
         connect(boot, &B::onUpdateFailed, this,
                 [this](UsbDevice*, const QString& message) { flow->failed(message); });
+    }
+
+public:
+    TestFirmwareUpdateFlow() { bus.useAsBackend(); }
+
+private slots:
+    // One device and manager for all cases: each update ends with the
+    // device back in its application, and the next enters the bootloader.
+    void initTestCase()
+    {
+        f = std::make_unique<PageFixture>(bus);
+        sim = f->simulator.addWheelBase("wheel", 0);
+        QVERIFY(sim);
+        sim->setRebootDelay(std::chrono::milliseconds(0));
+        // Streaming pedals keep the reader waking: with no device it sleeps
+        // half a second before it looks for a new one.
+        QVERIFY(f->simulator.addPedals("pedals", 1000));
+        f->manager = std::make_unique<UsbManager>();
+        f->manager->start(false);
         connect(f->manager.get(), &UsbManager::onDeviceDisconnected, this, [this](UsbDevice* d) {
-            if (d != boot)
+            if (d != boot || !flow)
                 return;
             leftDuringProgress = settingProgress;
             flow->closeDialog();
             flow->setDevice(nullptr);
         });
+    }
+    void init()
+    {
+        dialogs = std::make_unique<ScriptedDialogs>();
+        flow = std::make_unique<FirmwareUpdateFlow>(&f->host);
+        beforeProgress = nullptr;
+        afterStarted = nullptr;
+        leftDuringProgress = false;
+        deletedDuringProgress = false;
+        values.clear();
+        useBootloader();
+        sim->bootloader().setCorruptEchoOfChunk(-1);
+        sim->bootloader().clearReceived();
         flow->setDevice(boot);
     }
-
     void cleanup()
     {
-        f.reset();
         flow.reset();
         dialogs.reset();
     }
+    void cleanupTestCase() { f.reset(); }
 
     // What the prompt leads to before any chunk goes out.
     void prompt_data()
@@ -206,24 +222,23 @@ private slots:
     }
 
     // A running update: the dialog follows the chunks, and the result is
-    // told only while its dialog is open.
+    // told only while its dialog is open (closed as by another device chosen).
     void update_data()
     {
         QTest::addColumn<int>("corruptChunk");
-        QTest::addColumn<bool>("dialogClosed"); // as by another device chosen
-        QTest::addColumn<QString>("result");    // the box's text; empty: none
-
-        const QString crc = QString("CRC failed on chunk 5 of %1").arg(Chunks);
-        QTest::newRow("completed") << -1 << false << "Update completed successfully!";
-        QTest::newRow("echo damaged") << 5 << false << crc;
-        QTest::newRow("completed, dialog closed") << -1 << true << "";
-        QTest::newRow("echo damaged, dialog closed") << 5 << true << "";
+        QTest::addColumn<bool>("dialogClosed");
+        QTest::newRow("completed") << -1 << false;
+        QTest::newRow("echo damaged") << 5 << false;
+        QTest::newRow("echo damaged, dialog closed") << 5 << true;
     }
     void update()
     {
         QFETCH(int, corruptChunk);
         QFETCH(bool, dialogClosed);
-        QFETCH(QString, result);
+        const QString result = dialogClosed ? QString()
+                               : corruptChunk < 0
+                                   ? "Update completed successfully!"
+                                   : QString("CRC failed on chunk 5 of %1").arg(Chunks);
         sim->bootloader().setCorruptEchoOfChunk(corruptChunk);
         QSignalSpy completed(boot.data(), &UsbDeviceOrvBootloader::onUpdateCompleted);
         QSignalSpy failed(boot.data(), &UsbDeviceOrvBootloader::onUpdateFailed);
@@ -236,18 +251,14 @@ private slots:
         flow->chooseImage();
         QVERIFY(dialog);
         QCOMPARE(dialog->labelText(), QString("Updating firmware"));
-        QVERIFY(dialog->isModal());
-        QCOMPARE(dialog->minimum(), 0);
-        QCOMPARE(dialog->maximum(), Chunks);
+        QVERIFY(dialog->isModal() && dialog->maximum() == Chunks);
         QVERIFY(!dialog->findChild<QPushButton*>()); // nothing to cancel
         if (dialogClosed)
             flow->closeDialog();
         QVERIFY(runUntil([&] { return completed.size() + failed.size() > 0; }, 5000));
         QCOMPARE(dialogs->shown.size(), result.isEmpty() ? 0 : 1);
-        if (!result.isEmpty()) {
-            QCOMPARE(dialogs->shown[0].title, QString("Firmware update"));
+        if (!result.isEmpty())
             QCOMPARE(dialogs->shown[0].text, result);
-        }
         QVERIFY(!flow->dialog());
         if (!dialogClosed) {
             QList<int> expected;

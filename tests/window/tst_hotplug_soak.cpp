@@ -3,7 +3,7 @@
 // while its settings load, during a firmware update, and straight back on
 // the same path. Every arrival adds exactly one entry to the device list and
 // every departure removes exactly one. ORV_SOAK_CYCLES sets the number of
-// cycles (default 10), ORV_SOAK_SEED the random timing.
+// cycles (default 5, one of each), ORV_SOAK_SEED the random timing.
 
 #include "ScriptedDialogs.h"
 #include "devices/UsbDeviceOrvBootloader.h"
@@ -18,23 +18,12 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 Q_DECLARE_METATYPE(QPointer<UsbDevice>)
 
-namespace {
-
 constexpr int WaitMs = 8000;
-
-int codeCount(const std::vector<orvsim::SimDevice::Report>& reports, uint8_t code)
-{
-    int n = 0;
-    for (const auto& r : reports)
-        n += r.size() > 1 && r[1] == code;
-    return n;
-}
-
-} // namespace
 
 class TestHotplugSoak : public QObject
 {
@@ -55,7 +44,7 @@ class TestHotplugSoak : public QObject
     std::unique_ptr<orvsim::Simulator> simulator;
     orvsim::SimWheelBase* wheel = nullptr;
     std::unique_ptr<ORV_wheel_tool> window;
-    QRandomGenerator random;
+    QRandomGenerator random{quint32(qEnvironmentVariableIntValue("ORV_SOAK_SEED"))};
     int connects = 0;
     int disconnects = 0;
     int expectedConnects = 0;
@@ -63,16 +52,14 @@ class TestHotplugSoak : public QObject
 
     QComboBox* devices() const { return window->findChild<QComboBox*>("comboBox_UsbDevice"); }
 
-    bool arrives()
+    // One more entry added (or removed), and no other.
+    static bool oneMore(const int& seen, int& expected)
     {
-        const int want = ++expectedConnects;
-        return waitUntil([&] { return connects >= want; }, WaitMs) && connects == want;
+        const int want = ++expected;
+        return waitUntil([&] { return seen >= want; }, WaitMs) && seen == want;
     }
-    bool leaves()
-    {
-        const int want = ++expectedDisconnects;
-        return waitUntil([&] { return disconnects >= want; }, WaitMs) && disconnects == want;
-    }
+    bool arrives() { return oneMore(connects, expectedConnects); }
+    bool leaves() { return oneMore(disconnects, expectedDisconnects); }
     int upTo(int most) { return 1 + int(random.bounded(quint32(most))); }
 
     void cycle(Moment moment)
@@ -90,7 +77,13 @@ class TestHotplugSoak : public QObject
         }
         case DuringSettingsRead: {
             const int records = upTo(60);
-            QVERIFY(waitUntil([&] { return codeCount(wheel->received(), 5) >= records; }, WaitMs));
+            QVERIFY(waitUntil(
+                [&] {
+                    const auto reports = wheel->received();
+                    return std::count_if(reports.begin(), reports.end(),
+                                         [](const auto& r) { return r[1] == 5; }) >= records;
+                },
+                WaitMs));
             break;
         }
         case DuringFirmwareUpdate: {
@@ -129,9 +122,6 @@ private slots:
     {
         QVERIFY(bus.isValid());
         bus.useAsBackend();
-        const quint32 seed = quint32(qEnvironmentVariableIntValue("ORV_SOAK_SEED"));
-        random.seed(seed);
-        qInfo("seed %u", seed);
         simulator = std::make_unique<orvsim::Simulator>(bus.stdPath());
         wheel = simulator->addWheelBase("wheel", 500);
         QVERIFY(wheel);
@@ -150,17 +140,11 @@ private slots:
             [this](const QModelIndex&, int first, int last) { disconnects += last - first + 1; });
     }
 
-    void cleanupTestCase()
-    {
-        window.reset();
-        simulator.reset();
-    }
-
     void cycles()
     {
         const int cycles = qEnvironmentVariableIsSet("ORV_SOAK_CYCLES")
                                ? qEnvironmentVariableIntValue("ORV_SOAK_CYCLES")
-                               : 10;
+                               : int(Moments);
         for (int i = 0; i < cycles; ++i) {
             cycle(Moment(i % Moments));
             if (QTest::currentTestFailed())

@@ -1,35 +1,37 @@
-// The wheel base page and the rim display against a simulated wheel base:
-// every control writes its field and schedules an update, the force and end
-// stop rules, showing a profile, and when the rim is redrawn.
+// The wheel base page, its rim and the profile row against a simulated
+// wheel base: the force and end stop rules, showing a profile, when the rim
+// is redrawn, and the profile list and files through the dialog seam. That
+// every control reaches its field on the device is the window test's.
 
 #include "PageFixture.h"
+#include "ScriptedDialogs.h"
+#include "devices/ProfileDevice.h"
 #include "devices/UsbDeviceOrvWheelBase.h"
+#include "window/pages/ProfileRow.h"
 #include "window/pages/RimView.h"
 #include "window/pages/WheelBasePage.h"
 
+#include <QTemporaryDir>
 #include <QTest>
-
-#include <cstring>
 
 class TestWheelBasePage : public QObject
 {
     Q_OBJECT
 
     TestBus bus;
+    std::unique_ptr<ScriptedDialogs> dialogs;
     std::unique_ptr<PageFixture> f;
     std::unique_ptr<RimView> rim;
     std::unique_ptr<WheelBasePage> page;
+    std::unique_ptr<ProfileDevice> device;
+    std::unique_ptr<ProfileRow> row;
     UsbDeviceOrvWheelBase* wheel = nullptr;
 
-    template <class T = QWidget> T* widget(const char* name) const
-    {
-        return f->host.findChild<T*>(name);
-    }
     OrvUsbWheelBaseProfileV5& current() const
     {
         return wheel->profiles[wheel->currentProfileIndex];
     }
-    const uint8_t* currentBytes() const { return reinterpret_cast<const uint8_t*>(&current()); }
+    QString storedName(int slot) const { return QString::fromUtf8(wheel->profiles[slot].name); }
 
 public:
     TestWheelBasePage() { bus.useAsBackend(); }
@@ -37,107 +39,62 @@ public:
 private slots:
     void init()
     {
+        dialogs = std::make_unique<ScriptedDialogs>();
         f = std::make_unique<PageFixture>(bus);
         rim = std::make_unique<RimView>(f->ui);
         page = std::make_unique<WheelBasePage>(f->ui, *rim);
+        row = std::make_unique<ProfileRow>(f->ui, &f->host);
         f->bindEdits(WheelBasePage::Bindings.data(), WheelBasePage::Bindings.size(),
-                     [this](size_t row, int value) { page->edit(WheelBaseField(row), value); });
+                     [this](size_t r, int value) { page->edit(WheelBaseField(r), value); });
+        connect(f->ui.comboBox_ProfileName, &QComboBox::currentTextChanged, this,
+                [this](const QString& text) { row->rename(text); });
         wheel = f->wheelBase();
         QVERIFY(wheel);
         rim->setDevice(wheel);
         page->setDevice(wheel);
+        device = ProfileDevice::of(wheel);
+        row->setDevice(device.get(), page.get());
+        row->fill();
+        f->ui.comboBox_ProfileName->setCurrentIndex(wheel->currentProfileIndex);
         page->showProfile(wheel->currentProfileIndex);
         wheel->updateTimer.stop();
     }
     void cleanup()
     {
+        row.reset();
+        device.reset();
         page.reset();
         rim.reset();
         f.reset();
-    }
-
-    void editStoresTheFieldAndSchedules_data()
-    {
-        QTest::addColumn<QString>("control");
-        QTest::addColumn<int>("value");
-        QTest::addColumn<int>("offset");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("label");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("percent slider")
-            << "horiSlider_Damping" << 37 << 35 << QByteArray("\x25", 1) << "label_Damping"
-            << "37%";
-        QTest::newRow("number slider") << "horizontalSlider_NonLinearity" << 7 << 45
-                                       << QByteArray("\x07", 1) << "label_NonLinearity"
-                                       << "7";
-        QTest::newRow("wide spin box")
-            << "spinBox_EncoderRes" << 0x123456 << 26 << QByteArray("\x56\x34\x12\x00", 4) << ""
-            << "";
-        QTest::newRow("combo, activated")
-            << "comboBox_SpringEffect" << 2 << 42 << QByteArray("\x02", 1) << ""
-            << "";
-        QTest::newRow("combo, index changed")
-            << "comboBox_SlewRate" << 1 << 46 << QByteArray("\x01", 1) << ""
-            << "";
-        QTest::newRow("check box")
-            << "checkBox_SoftEndStop" << 1 << 53 << QByteArray("\x01", 1) << ""
-            << "";
-    }
-    void editStoresTheFieldAndSchedules()
-    {
-        QFETCH(QString, control);
-        QFETCH(int, value);
-        QFETCH(int, offset);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, label);
-        QFETCH(QString, text);
-        QWidget* w = widget(control.toLatin1().constData());
-        const int other = value == 1 ? 0 : 1;
-        for (int v : {other, value}) {
-            if (auto* combo = qobject_cast<QComboBox*>(w)) {
-                combo->setCurrentIndex(v);
-                QMetaObject::invokeMethod(combo, "activated", Q_ARG(int, v));
-            } else {
-                QVERIFY(w->setProperty(w->inherits("QCheckBox") ? "checked" : "value", v));
-            }
-        }
-        QCOMPARE(QByteArray(reinterpret_cast<const char*>(currentBytes()) + offset, bytes.size()),
-                 bytes);
-        if (!label.isEmpty())
-            QCOMPARE(widget<QLabel>(label.toLatin1().constData())->text(), text);
-        QVERIFY(wheel->updateTimer.isActive());
+        dialogs.reset();
     }
 
     void endStopForceFollowsTheForce()
     {
-        auto* force = widget<QSlider>("horiSlider_Force");
-        auto* endStop = widget<QSlider>("horizontalSlider_EndStopMaxForce");
-        force->setValue(50);
+        QSlider* endStop = f->ui.horizontalSlider_EndStopMaxForce;
+        f->ui.horiSlider_Force->setValue(50);
         endStop->setValue(80);
         for (int v = 50; v <= 90; ++v)
-            force->setValue(v);
+            f->ui.horiSlider_Force->setValue(v);
         QCOMPARE(endStop->value(), 90);
         QCOMPARE(int(current().endStopMaxForce), 90);
-        QCOMPARE(widget<QLabel>("label_EndStopMaxForce")->text(), QString("90%"));
-
+        QCOMPARE(f->ui.label_EndStopMaxForce->text(), QString("90%"));
         // Below the force it snaps back, storing and showing nothing new.
         endStop->setValue(60);
         QCOMPARE(endStop->value(), 90);
         QCOMPARE(int(current().endStopMaxForce), 90);
-        QCOMPARE(widget<QLabel>("label_EndStopMaxForce")->text(), QString("90%"));
+        QCOMPARE(f->ui.label_EndStopMaxForce->text(), QString("90%"));
     }
 
     void softEndStopSwitchesTheAngle()
     {
-        auto* check = widget<QCheckBox>("checkBox_SoftEndStop");
-        auto* angle = widget<QSpinBox>("spinBox_SoftEndStop");
-        const int degrees = angle->value();
-        check->setChecked(false);
-        QVERIFY(!angle->isEnabled());
-        check->setChecked(true);
-        QVERIFY(angle->isEnabled());
+        const int degrees = f->ui.spinBox_SoftEndStop->value();
+        f->ui.checkBox_SoftEndStop->setChecked(false);
+        QVERIFY(!f->ui.spinBox_SoftEndStop->isEnabled());
+        f->ui.checkBox_SoftEndStop->setChecked(true);
+        QVERIFY(f->ui.spinBox_SoftEndStop->isEnabled());
         QCOMPARE(current().softEndStopEnabled, uint8_t(1));
-        QCOMPARE(angle->value(), degrees);
+        QCOMPARE(f->ui.spinBox_SoftEndStop->value(), degrees);
     }
 
     void showProfileFillsThePage()
@@ -147,12 +104,12 @@ private slots:
         p.maxForce = 60;
         p.endStopMaxForce = 50; // below the force: raised with it
         p.generalSmoothing = 3;
-        p.damping = 12;
+        p.nonLinearity = 7;
         p.rotationDegrees = 1080;
         p.softEndStopEnabled = 2; // only 1 counts as on
         // Raising the end stop goes through its slider: one that already
         // shows the new value stores nothing.
-        widget<QSlider>("horizontalSlider_EndStopMaxForce")->setValue(100);
+        f->ui.horizontalSlider_EndStopMaxForce->setValue(100);
         wheel->settingsLoaded = false;
         wheel->updateTimer.stop();
         const quint64 redraws = rim->redraws();
@@ -160,18 +117,16 @@ private slots:
 
         page->showProfile(1);
         QCOMPARE(int(wheel->currentProfileIndex), 1);
-        QCOMPARE(widget<QLabel>("label_CenterOffsetDeg")->text(), QString("-45.00 deg"));
-        QCOMPARE(widget<QSlider>("horiSlider_Force")->value(), 60);
-        QCOMPARE(widget<QLabel>("label_Force")->text(), QString("60%"));
-        QCOMPARE(widget<QSlider>("horizontalSlider_EndStopMaxForce")->value(), 60);
+        QCOMPARE(f->ui.label_CenterOffsetDeg->text(), QString("-45.00 deg"));
+        QCOMPARE(f->ui.label_Force->text(), QString("60%"));
+        QCOMPARE(f->ui.label_NonLinearity->text(), QString("7"));
+        QCOMPARE(f->ui.horizontalSlider_EndStopMaxForce->value(), 60);
         QCOMPARE(int(p.endStopMaxForce), 60);
-        QCOMPARE(widget<QComboBox>("comboBox_GenSmooth")->currentIndex(), 3);
-        QVERIFY(widget("horiSlider_GenSmooth")->isHidden());
-        QVERIFY(widget("label_GenSmooth")->isHidden());
-        QCOMPARE(widget<QLabel>("label_Damping")->text(), QString("12%"));
-        QCOMPARE(widget<QSpinBox>("spinBox_RotationDegree")->value(), 1080);
-        QVERIFY(!widget<QCheckBox>("checkBox_SoftEndStop")->isChecked());
-        QVERIFY(!widget("spinBox_SoftEndStop")->isEnabled());
+        QCOMPARE(f->ui.comboBox_GenSmooth->currentIndex(), 3);
+        QVERIFY(f->ui.horiSlider_GenSmooth->isHidden() && f->ui.label_GenSmooth->isHidden());
+        QCOMPARE(f->ui.spinBox_RotationDegree->value(), 1080);
+        QVERIFY(!f->ui.checkBox_SoftEndStop->isChecked());
+        QVERIFY(!f->ui.spinBox_SoftEndStop->isEnabled());
         QCOMPARE(p.softEndStopEnabled, uint8_t(0));
         // Nothing goes to the device while its settings are being shown.
         QVERIFY(!wheel->updateTimer.isActive());
@@ -193,7 +148,7 @@ private slots:
         const quint64 rebuilds = rim->rebuilds();
         // 900 degrees: 1000 and 1010 are both 13 degrees.
         rim->drawWheel(1010);
-        QCOMPARE(widget<QLabel>("label_JoystickValue")->text(), QString("1010"));
+        QCOMPARE(f->ui.label_JoystickValue->text(), QString("1010"));
         QCOMPARE(rim->rebuilds(), rebuilds);
         rim->drawWheel(-3000);
         QCOMPARE(rim->rebuilds(), rebuilds + 1);
@@ -208,12 +163,104 @@ private slots:
         QVERIFY(rim->joystickUpdate(record));
         record.steeringAxis = 200;
         QVERIFY(!rim->joystickUpdate(record));
-        QCOMPARE(widget<QLabel>("label_JoystickValue")->text(), QString("100"));
+        QCOMPARE(f->ui.label_JoystickValue->text(), QString("100"));
 
         // No wheel base, nothing drawn.
         rim->setDevice(nullptr);
         rim->drawWheel(7);
-        QCOMPARE(widget<QLabel>("label_JoystickValue")->text(), QString("100"));
+        QCOMPARE(f->ui.label_JoystickValue->text(), QString("100"));
+    }
+
+    void profilesAddRenameRemove()
+    {
+        QComboBox* profiles = f->ui.comboBox_ProfileName;
+        QCOMPARE(profiles->count(), 3);
+        QCOMPARE(profiles->itemData(2).toInt(), int(wheel->profiles[2].index));
+        row->addProfile();
+        QCOMPARE(int(wheel->profileCount), 4);
+        QCOMPARE(int(wheel->currentProfileIndex), 3);
+        QCOMPARE(storedName(3), QString("Profile 3"));
+        row->fill();
+        profiles->setCurrentIndex(3);
+
+        profiles->setEditText("Rain");
+        QCOMPARE(profiles->itemText(3), QString("Rain"));
+        QCOMPARE(storedName(3), QString("Rain"));
+        // Only the device's current profile is renamed.
+        wheel->currentProfileIndex = 0;
+        profiles->setEditText("Snow");
+        QCOMPARE(storedName(3), QString("Rain"));
+        QCOMPARE(storedName(0), profiles->itemText(0));
+
+        wheel->currentProfileIndex = 3;
+        row->removeProfile();
+        QCOMPARE(int(wheel->profileCount), 3);
+        QCOMPARE(int(wheel->currentProfileIndex), 2);
+    }
+
+    void profileFiles()
+    {
+        QTemporaryDir dir;
+        QSlider* force = f->ui.horiSlider_Force;
+        force->setValue(66);
+        const QString file = dir.filePath("road.oprf");
+        dialogs->fileNames << file;
+        row->saveToFile();
+        QCOMPARE(dialogs->captions,
+                 (QStringList{"Save Profile File", "ORV Profile Files (*.oprf)"}));
+        QCOMPARE(QFile(file).size(), qint64(68));
+
+        // Change the page, then load the file back into it.
+        force->setValue(20);
+        dialogs->fileNames << file;
+        row->loadFromFile();
+        QCOMPARE(force->value(), 66);
+        QCOMPARE(current().maxForce, 66);
+
+        // Failures: a cancelled dialog, a corrupted file, an unwritable target.
+        QFile corrupt(file);
+        QVERIFY(corrupt.open(QIODevice::ReadWrite) && corrupt.seek(30) && corrupt.putChar(1));
+        corrupt.close();
+        force->setValue(21);
+        dialogs->fileNames << QString() << file << dir.filePath("missing/dir/x.oprf");
+        row->loadFromFile();
+        row->loadFromFile();
+        row->saveToFile();
+        QCOMPARE(dialogs->shown.size(), 3);
+        QCOMPARE(dialogs->shown[0].title, QString("Unable to read file"));
+        QCOMPARE(dialogs->shown[0].text, QString("File name can't be empty"));
+        QCOMPARE(dialogs->shown[1].text, QString("Corrupted file"));
+        QCOMPARE(dialogs->shown[2].title, QString("Unable to save file"));
+        QCOMPARE(force->value(), 21); // nothing loaded
+    }
+
+    // A file dialog runs the event loop; the device may stop being current
+    // in it (the window then drops its view of the list), and the chosen
+    // file goes nowhere.
+    void fileDialogOutlivingTheDevice_data()
+    {
+        QTest::addColumn<bool>("load");
+        QTest::newRow("save") << false;
+        QTest::newRow("load") << true;
+    }
+    void fileDialogOutlivingTheDevice()
+    {
+        QFETCH(bool, load);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("x.oprf");
+        if (load)
+            QVERIFY(device->saveCurrentProfile(file).isEmpty());
+        OrvUsbWheelBaseProfileV5& shown = current();
+        shown.maxForce = 1;
+        dialogs->fileNames << file;
+        dialogs->whileOpen = [this] {
+            row->setDevice(nullptr, nullptr);
+            device.reset();
+        };
+        load ? row->loadFromFile() : row->saveToFile();
+        QCOMPARE(QFile::exists(file), load);
+        QCOMPARE(shown.maxForce, 1);
+        QVERIFY(dialogs->shown.isEmpty());
     }
 };
 
