@@ -6,7 +6,6 @@
 
 #include "devices/LittleEndian.h"
 #include "support/FileSizeLimit.h"
-#include "telemetry/TelemetryCsv.h"
 #include "telemetry/TelemetryLog.h"
 
 #include <QBuffer>
@@ -121,29 +120,6 @@ private slots:
     {
         QLocale::setDefault(QLocale(QLocale::German));
         std::setlocale(LC_ALL, "de_DE.UTF-8");
-    }
-
-    void numbers_data()
-    {
-        QTest::addColumn<double>("value");
-        QTest::addColumn<QString>("general");
-        QTest::addColumn<QString>("fixed4");
-        QTest::newRow("small") << 1e-05 << "1e-05"
-                               << "0.0000";
-        QTest::newRow("six digits") << 123456.7 << "123457"
-                                    << "123456.7000";
-        QTest::newRow("negative zero") << -0.0 << "-0"
-                                       << "-0.0000";
-        QTest::newRow("large") << 1e+06 << "1e+06"
-                               << "1000000.0000";
-    }
-    void numbers()
-    {
-        QFETCH(double, value);
-        QFETCH(QString, general);
-        QFETCH(QString, fixed4);
-        QCOMPARE(telemetrycsv::general(value), general);
-        QCOMPARE(telemetrycsv::fixed(value, 4), fixed4);
     }
 
     void outputModulo()
