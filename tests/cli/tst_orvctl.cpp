@@ -76,8 +76,6 @@ private slots:
         QTest::newRow("ambiguous") << QStringList{"profiles"} << 2 << "Several devices match";
         QTest::newRow("no such device")
             << QStringList{"profiles", "--device", "XX99"} << 3 << "matches \"XX99\"";
-        QTest::newRow("wrong kind")
-            << QStringList{"center", "--device", "pedals"} << 3 << "No suitable ORV device";
         QTest::newRow("profile out of range")
             << QStringList{"export", "--device", "wheelbase", "--profile", "7", "x.oprf"} << 2
             << "profiles 0 to 2";
