@@ -141,7 +141,12 @@ private slots:
         for (size_t i = 0; i < image.size(); ++i)
             image[i] = uint8_t(i * 37 + 11);
 
-        enterBootloader(dev);
+        Client app(dev->sockPath());
+        QVERIFY(app.send(command(1, 0)));
+        // The pedals confirm the command, the wheel base just leaves.
+        QCOMPARE(app.next(0x65, 2000).empty(), kind == 0);
+        QVERIFY(app.gone(2000));
+        QVERIFY(dev->waitForIdentity(Identity::Bootloader, 2000));
         Client boot(dev->bootloader().sockPath());
         for (const QString& step : steps.split(' ')) {
             const char op = step[0].toLatin1();
@@ -187,16 +192,6 @@ private slots:
     }
 
 private:
-    void enterBootloader(SimFirmwareDevice* dev)
-    {
-        Client app(dev->sockPath());
-        QVERIFY(app.send(command(1, 0)));
-        // The pedals confirm the command, the wheel base just leaves.
-        QCOMPARE(app.next(0x65, 2000).empty(), dev == wheel);
-        QVERIFY(app.gone(2000));
-        QVERIFY(dev->waitForIdentity(Identity::Bootloader, 2000));
-    }
-
     TestBus bus;
     std::unique_ptr<orvsim::Simulator> sim;
     SimFirmwareDevice* wheel = nullptr;
