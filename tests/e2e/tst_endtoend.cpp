@@ -1,7 +1,7 @@
 // The tool's device layer end to end: the real manager, reader thread and
 // device class against the simulated firmware on a private bus, byte for
-// byte. The pedals take the same path (their decoding is the device tests'),
-// and so does the firmware update in orvctl's tests.
+// byte. The pedals take the same path, and so does the firmware update in
+// orvctl's tests.
 
 #include "devices/UsbDeviceOrvWheelBase.h"
 #include "sim/Simulator.h"
