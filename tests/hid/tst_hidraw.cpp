@@ -6,10 +6,11 @@
 
 #include "hid/hid.h"
 #include "hid/hid_hidraw.h"
-#include "support/FakeSysfs.h"
 #include "support/TestBus.h"
 #include "usb/UsbManager.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -22,6 +23,63 @@
 #include <vector>
 
 namespace {
+
+// A fake sysfs tree of hidraw devices, as the backend reads it: the class
+// entry, the HID device's uevent and report descriptor, and the USB
+// interface and device above it with their attributes. Empty: no such file.
+struct FakeHidraw
+{
+    QString node; // hidrawN
+    QByteArray uevent;
+    QString usbProduct;
+    QString usbSerial;
+    QString interface = "00";
+    QByteArray descriptor;
+    bool linked = true; // class/hidraw/N/device exists
+};
+
+QString usbDir(const QString& root, const QString& node)
+{
+    return root + "/devices/pci0000:00/usb1/1-" + node;
+}
+
+bool put(const QString& path, const QByteArray& content)
+{
+    QFile f(path);
+    return content.isEmpty() ||
+           (f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
+}
+
+bool addFakeHidraw(const QString& root, const FakeHidraw& d)
+{
+    const QString usb = usbDir(root, d.node);
+    const QString iface = usb + "/1-" + d.node + ":1.0";
+    const QString hid = iface + "/0003:0483:A355." + d.node;
+    const QString entry = root + "/class/hidraw/" + d.node;
+    const auto line = [](const QString& s) {
+        return s.isEmpty() ? QByteArray() : s.toUtf8() + "\n";
+    };
+    return QDir().mkpath(hid + "/hidraw/" + d.node) && QDir().mkpath(entry) &&
+           put(hid + "/uevent", d.uevent) && put(hid + "/report_descriptor", d.descriptor) &&
+           put(iface + "/bInterfaceNumber", line(d.interface)) &&
+           put(usb + "/product", line(d.usbProduct)) && put(usb + "/serial", line(d.usbSerial)) &&
+           put(usb + "/manufacturer", "ORV\n") && put(usb + "/bcdDevice", "0210\n") &&
+           (!d.linked ||
+            ::symlink(hid.toUtf8().constData(), (entry + "/device").toUtf8().constData()) == 0);
+}
+
+bool removeFakeHidraw(const QString& root, const QString& node)
+{
+    return QDir(root + "/class/hidraw/" + node).removeRecursively() &&
+           QDir(usbDir(root, node)).removeRecursively();
+}
+
+// A HID device's uevent with HID_ID "bus:vendor:product" in hex.
+QByteArray fakeUevent(const char* hidId, const char* name = "Fallback Name")
+{
+    return QByteArray("DRIVER=hid-generic\nHID_ID=") + hidId + "\nHID_NAME=" + name +
+           "\nHID_UNIQ=U1\nMODALIAS=hid:b0003\n";
+}
 
 // What opening a node does: 0 opens one end of a socket pair with little
 // room (the test holds the other end: until it reads, writes wait), anything
@@ -139,7 +197,7 @@ private slots:
         QTemporaryDir dir;
         FakeHidraw d;
         d.node = "hidraw0";
-        d.uevent = ueventText.isEmpty() ? QByteArray() : ueventText;
+        d.uevent = ueventText;
         d.usbProduct = usbProduct;
         d.linked = linked;
         QVERIFY(addFakeHidraw(dir.path(), d));
