@@ -36,11 +36,8 @@ class TestOrvctl : public QObject
     {
         QProcess process;
         process.start(qEnvironmentVariable("ORV_TEST_BINARY_DIR") + "/orvctl", args);
-        if (!process.waitForFinished(30000)) {
-            process.kill();
-            process.waitForFinished();
-            return {};
-        }
+        if (!process.waitForFinished(30000))
+            return {}; // killed as the process object goes
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2,
                 QString::fromUtf8(process.readAllStandardOutput()),
                 QString::fromUtf8(process.readAllStandardError())};
@@ -70,7 +67,6 @@ private slots:
         QTest::newRow("help") << QStringList{"export", "--help"} << 0
                               << "Usage: orvctl export [options] FILE";
         QTest::newRow("missing file") << QStringList{"export"} << 2 << "Expected: FILE.";
-        QTest::newRow("unknown option") << QStringList{"list", "--fast"} << 2 << "fast";
         QTest::newRow("no number") << QStringList{"select", "two"} << 2 << "N is a profile";
         QTest::newRow("bad timeout") << QStringList{"list", "--timeout", "x"} << 2 << "--timeout";
         QTest::newRow("ambiguous") << QStringList{"profiles"} << 2 << "Several devices match";

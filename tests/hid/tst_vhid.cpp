@@ -7,6 +7,7 @@
 #include "simbackend/installSimulatorBackend.h"
 #include "support/FakeDevice.h"
 #include "support/TestBus.h"
+#include "vhid/BusFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -73,12 +74,6 @@ class TestVhid : public QObject
         if (dev && !waitUntil([&] { return ep->connectionCount() == 1; }, 2000))
             dev.reset();
         return dev;
-    }
-    void writeInfo(const QString& stem, const QByteArray& text)
-    {
-        QFile f(bus.path() + "/" + stem + ".info");
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(text);
     }
 
 private slots:
@@ -163,8 +158,8 @@ private slots:
     {
         QVERIFY(plug("b-wheel"));
         QVERIFY(plug("a-pedals", testDeviceInfo(0xA3BE, "Pedals")));
-        writeInfo("c-garbage", QByteArray("\x00\xff\xfe binary"));
-        writeInfo("d-partial", QByteArray("vendor_id=0x0483\n"));
+        QVERIFY(vhid::writeFileAtomically(bus.stdPath() + "/c-garbage.info", "\xff\xfe binary"));
+        QVERIFY(vhid::writeFileAtomically(bus.stdPath() + "/d-partial.info", "vendor_id=0x0483\n"));
         const QByteArray fifo = (bus.path() + "/x.info").toUtf8();
         QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
         auto found = std::async(std::launch::async, [&] {
