@@ -3,6 +3,7 @@
 
 #include "sim/Simulator.h"
 #include "support/TestBus.h"
+#include "vhid/BusFiles.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -177,16 +178,13 @@ private slots:
         QFETCH(int, code);
         QFETCH(QString, says);
         QTemporaryDir dir;
-        QFile image(dir.filePath("new.fw"));
-        QVERIFY(image.open(QIODevice::WriteOnly));
-        const QByteArray bytes(16 * 1024, '\x5A');
-        image.write(bytes);
-        image.close();
+        const QString image = dir.filePath("new.fw");
+        const std::string bytes(16 * 1024, '\x5A');
+        QVERIFY(vhid::writeFileAtomically(image.toStdString(), bytes));
         wheel->bootloader().setCorruptEchoOfChunk(corruptChunk);
         wheel->bootloader().setSilent(silent);
 
-        const Run run =
-            orvctl({"flash", "--device", "wheelbase", "--timeout", "1", image.fileName()});
+        const Run run = orvctl({"flash", "--device", "wheelbase", "--timeout", "1", image});
         QCOMPARE(run.code, code);
         QVERIFY2(run.err.contains(says), qPrintable(run.err));
         QCOMPARE(wheel->installedUpdates(), code == 0 ? 1 : 0);
