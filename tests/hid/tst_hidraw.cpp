@@ -6,9 +6,11 @@
 
 #include "hid/hid.h"
 #include "hid/hid_hidraw.h"
-#include "support/FakeSysfs.h"
+#include "support/TestBus.h"
 #include "usb/UsbManager.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -22,11 +24,62 @@
 
 namespace {
 
-struct EnumerationDeleter
+// A fake sysfs tree of hidraw devices, as the backend reads it: the class
+// entry, the HID device's uevent and report descriptor, and the USB
+// interface and device above it with their attributes. Empty: no such file.
+struct FakeHidraw
 {
-    void operator()(hid_device_info* list) const { hid_free_enumeration(list); }
+    QString node; // hidrawN
+    QByteArray uevent{};
+    QString usbProduct{};
+    bool linked = true; // class/hidraw/N/device exists
+    QString usbSerial{};
+    QString interface = "00";
+    QByteArray descriptor{};
 };
-using Enumeration = std::unique_ptr<hid_device_info, EnumerationDeleter>;
+
+QString usbDir(const QString& root, const QString& node)
+{
+    return root + "/devices/pci0000:00/usb1/1-" + node;
+}
+
+bool put(const QString& path, const QByteArray& content)
+{
+    QFile f(path);
+    return content.isEmpty() ||
+           (f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
+}
+
+bool addFakeHidraw(const QString& root, const FakeHidraw& d)
+{
+    const QString usb = usbDir(root, d.node);
+    const QString iface = usb + "/1-" + d.node + ":1.0";
+    const QString hid = iface + "/0003:0483:A355." + d.node;
+    const QString entry = root + "/class/hidraw/" + d.node;
+    const auto line = [](const QString& s) {
+        return s.isEmpty() ? QByteArray() : s.toUtf8() + "\n";
+    };
+    return QDir().mkpath(hid + "/hidraw/" + d.node) && QDir().mkpath(entry) &&
+           put(hid + "/uevent", d.uevent) && put(hid + "/report_descriptor", d.descriptor) &&
+           put(iface + "/bInterfaceNumber", line(d.interface)) &&
+           put(usb + "/product", line(d.usbProduct)) && put(usb + "/serial", line(d.usbSerial)) &&
+           put(usb + "/manufacturer", "ORV\n") && put(usb + "/bcdDevice", "0210\n") &&
+           (!d.linked ||
+            ::symlink(hid.toUtf8().constData(), (entry + "/device").toUtf8().constData()) == 0);
+}
+
+bool removeFakeHidraw(const QString& root, const QString& node)
+{
+    return QDir(root + "/class/hidraw/" + node).removeRecursively() &&
+           QDir(usbDir(root, node)).removeRecursively();
+}
+
+// A HID device's uevent with HID_ID "bus:vendor:product" in hex.
+QByteArray fakeUevent(const char* hidId, const char* name = "Fallback Name")
+{
+    return QByteArray("DRIVER=hid-generic\nHID_ID=") + hidId + "\nHID_NAME=" + name +
+           "\nHID_UNIQ=U1\nMODALIAS=hid:b0003\n";
+}
 
 // What opening a node does: 0 opens one end of a socket pair with little
 // room (the test holds the other end: until it reads, writes wait), anything
@@ -51,15 +104,6 @@ int fakeOpen(const char*, int)
     return pair[0];
 }
 
-int count(const QString& root, unsigned short vid, unsigned short pid)
-{
-    Enumeration all(orvhid::hidrawEnumerate(root.toStdString(), vid, pid));
-    int n = 0;
-    for (hid_device_info* e = all.get(); e; e = e->next)
-        ++n;
-    return n;
-}
-
 } // namespace
 
 class TestHidraw : public QObject
@@ -73,14 +117,9 @@ private slots:
     {
         qunsetenv("ORV_HID_BACKEND");
         orvhid::setHidrawForTesting(root.path().toStdString(), fakeOpen);
-        FakeHidraw wheel;
-        wheel.node = "hidraw3";
-        wheel.uevent = fakeUevent("0003:00000483:0000A355");
-        wheel.usbProduct = "ORV Torvane Pro Wheel Base";
-        wheel.usbSerial = "WB123";
-        wheel.interface = "02";
-        wheel.descriptor = QByteArray::fromHex("05010904a101850175089509");
-        QVERIFY(addFakeHidraw(root.path(), wheel));
+        QVERIFY(addFakeHidraw(root.path(), {"hidraw3", fakeUevent("0003:00000483:0000A355"),
+                                            "ORV Torvane Pro Wheel Base", true, "WB123", "02",
+                                            QByteArray::fromHex("05010904a101850175089509")}));
     }
     void cleanupTestCase()
     {
@@ -92,17 +131,12 @@ private slots:
     {
         // Another product of the vendor, and another vendor.
         int node = 4;
-        for (const char* id : {"0003:00000483:0000A3BE", "0003:0000046D:0000C52B"}) {
-            FakeHidraw d;
-            d.node = "hidraw" + QString::number(node++);
-            d.uevent = fakeUevent(id);
-            QVERIFY(addFakeHidraw(root.path(), d));
-        }
+        for (const char* id : {"0003:00000483:0000A3BE", "0003:0000046D:0000C52B"})
+            QVERIFY(
+                addFakeHidraw(root.path(), {"hidraw" + QString::number(node++), fakeUevent(id)}));
         Enumeration list(orvhid::hidrawEnumerate(root.path().toStdString(), 0x0483, 0xA355));
         QVERIFY(list && !list->next);
         QCOMPARE(QString(list->path), QString("/dev/hidraw3"));
-        QCOMPARE(int(list->vendor_id), 0x0483);
-        QCOMPARE(int(list->product_id), 0xA355);
         QCOMPARE(int(list->release_number), 0x0210);
         QCOMPARE(QString::fromWCharArray(list->product_string),
                  QString("ORV Torvane Pro Wheel Base"));
@@ -111,9 +145,12 @@ private slots:
         QCOMPARE(list->interface_number, 2);
         QCOMPARE(int(list->usage_page), 1);
         QCOMPARE(int(list->usage), 4);
-        QCOMPARE(count(root.path(), 0, 0), 3);
-        QCOMPARE(count(root.path(), 0x0483, 0), 2);
-        QCOMPARE(count(root.path(), 0x0483, 0xA111), 0);
+        const auto count = [&](unsigned short vid) {
+            return countEntries(
+                Enumeration(orvhid::hidrawEnumerate(root.path().toStdString(), vid, 0)).get());
+        };
+        QCOMPARE(count(0), 3);
+        QCOMPARE(count(0x0483), 2);
         QVERIFY(removeFakeHidraw(root.path(), "hidraw4") &&
                 removeFakeHidraw(root.path(), "hidraw5"));
     }
@@ -121,46 +158,34 @@ private slots:
     void oddEntries_data()
     {
         QTest::addColumn<QByteArray>("ueventText");
-        QTest::addColumn<bool>("linked");
         QTest::addColumn<QString>("usbProduct");
         QTest::addColumn<QString>("product"); // empty: not listed
         QTest::addColumn<int>("interfaceNumber");
-        QTest::newRow("no usb product: HID_NAME")
-            << fakeUevent("0003:00000483:0000A3BE", "Pedals by name") << true << QString()
-            << "Pedals by name" << 0;
-        QTest::newRow("bluetooth: no interface")
-            << fakeUevent("0005:00000483:0000A355", "BT Wheel Base") << true << "ignored"
-            << "BT Wheel Base" << -1;
-        QTest::newRow("no uevent") << QByteArray() << true << "x"
-                                   << "" << 0;
-        QTest::newRow("no HID_ID") << QByteArray("HID_NAME=x\nDRIVER=y\n") << true << "x"
-                                   << "" << 0;
-        QTest::newRow("short HID_ID") << QByteArray("HID_ID=0003:0483\n") << true << "x"
-                                      << "" << 0;
-        QTest::newRow("vendor too wide")
-            << QByteArray("HID_ID=0003:00010483:0000A355\n") << true << "x"
-            << "" << 0;
-        QTest::newRow("lines without =")
-            << QByteArray("junk\n\n=\nHID_ID=0003:00000483:0000A355") << true << "Wheel"
-            << "Wheel" << 0;
-        QTest::newRow("dangling class entry")
-            << fakeUevent("0003:00000483:0000A355") << false << "x"
-            << "" << 0;
+        QTest::addColumn<bool>("linked");
+        const auto row = [](const char* name, const QByteArray& uevent, const char* usbProduct,
+                            const char* product, int interfaceNumber = 0, bool linked = true) {
+            QTest::newRow(name) << uevent << QString(usbProduct) << QString(product)
+                                << interfaceNumber << linked;
+        };
+        row("no usb product: HID_NAME", fakeUevent("0003:00000483:0000A3BE", "Pedals by name"), "",
+            "Pedals by name");
+        row("bluetooth: no interface", fakeUevent("0005:00000483:0000A355", "BT Wheel Base"),
+            "ignored", "BT Wheel Base", -1);
+        row("no uevent", QByteArray(), "x", "");
+        row("no HID_ID", "HID_NAME=x\nDRIVER=y\n", "x", "");
+        row("vendor too wide", "HID_ID=0003:00010483:0000A355\n", "x", "");
+        row("lines without =", "junk\n\n=\nHID_ID=0003:00000483:0000A355", "Wheel", "Wheel");
+        row("dangling class entry", fakeUevent("0003:00000483:0000A355"), "x", "", 0, false);
     }
     void oddEntries()
     {
         QFETCH(QByteArray, ueventText);
-        QFETCH(bool, linked);
         QFETCH(QString, usbProduct);
         QFETCH(QString, product);
         QFETCH(int, interfaceNumber);
+        QFETCH(bool, linked);
         QTemporaryDir dir;
-        FakeHidraw d;
-        d.node = "hidraw0";
-        d.uevent = ueventText.isEmpty() ? QByteArray() : ueventText;
-        d.usbProduct = usbProduct;
-        d.linked = linked;
-        QVERIFY(addFakeHidraw(dir.path(), d));
+        QVERIFY(addFakeHidraw(dir.path(), {"hidraw0", ueventText, usbProduct, linked}));
         Enumeration list(orvhid::hidrawEnumerate(dir.path().toStdString(), 0, 0));
         QCOMPARE(bool(list), !product.isEmpty());
         if (list) {

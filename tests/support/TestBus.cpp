@@ -63,3 +63,11 @@ vhid::DeviceInfo testDeviceInfo(uint16_t productId, const std::string& product)
     info.serial = "S1";
     return info;
 }
+
+int countEntries(const hid_device_info* list)
+{
+    int n = 0;
+    for (; list; list = list->next)
+        ++n;
+    return n;
+}

@@ -1,14 +1,16 @@
 #pragma once
 
 // A private virtual HID bus for one test executable, and the little waits
-// the tests share.
+// and helpers the tests share.
 
+#include "hid/hid.h"
 #include "vhid/DeviceInfo.h"
 
 #include <QString>
 #include <QTemporaryDir>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 class TestBus
@@ -35,3 +37,11 @@ bool runUntil(const std::function<bool()>& pred, int timeoutMs);
 
 // A device announcement of vendor 0x0483 with the given product.
 vhid::DeviceInfo testDeviceInfo(uint16_t productId, const std::string& product);
+
+// A device list of the HID layer, freed when it goes.
+struct EnumerationDeleter
+{
+    void operator()(hid_device_info* list) const { hid_free_enumeration(list); }
+};
+using Enumeration = std::unique_ptr<hid_device_info, EnumerationDeleter>;
+int countEntries(const hid_device_info* list);

@@ -23,7 +23,6 @@ namespace {
 
 using Record = std::array<uint8_t, 63>;
 using Source = TelemetryLog::Source;
-using Lines = QList<QByteArray>;
 
 Record statusRecord()
 {
@@ -89,7 +88,7 @@ struct Feed
 
 // What a log writes of these records when it starts after the first one,
 // which only sets the time reference and the layout.
-Lines logged(Source source, const std::vector<Feed>& feeds, bool outputModulo = false)
+QByteArray logged(Source source, const std::vector<Feed>& feeds, bool outputModulo = false)
 {
     TelemetryLog log(0);
     QBuffer out;
@@ -102,11 +101,7 @@ Lines logged(Source source, const std::vector<Feed>& feeds, bool outputModulo = 
         else
             log.wheelBaseRecord(feeds[i].record.data(), feeds[i].time, feeds[i].modulo);
     }
-    Lines lines = out.data().split('\n');
-    lines.removeLast(); // after the last CR LF
-    for (QByteArray& l : lines)
-        l.append('\n');
-    return lines;
+    return out.data();
 }
 
 } // namespace
@@ -130,12 +125,12 @@ private slots:
         for (uint64_t t = 0; t <= 25; ++t)
             feeds.push_back({statusRecord(), 100 + t * 1000, t == 5 ? 0u : 10u});
         const QByteArray status = ",12.3457,1e-05,-0.5000,123456,25.5,-1.2,-0.4,40,41,42,43\r\n";
+        const QByteArray header =
+            "Time,dt,SteeringWheelAngle %,Torque IN %,Torque OUT %,Ticks,MaxMotorCurrent,"
+            "PsuCurrent,MotorCurrent,PsuTemp,MotorTemp,BrakeTemp,PowerstageTemp\r\n";
         QCOMPARE(logged(Source::WheelBase, feeds, true),
-                 (Lines{"Time,dt,SteeringWheelAngle %,Torque IN %,Torque OUT %,Ticks,"
-                        "MaxMotorCurrent,PsuCurrent,MotorCurrent,PsuTemp,MotorTemp,BrakeTemp,"
-                        "PowerstageTemp\r\n",
-                        "10100,10000" + status, "20100,10000" + status}));
-        QCOMPARE(logged(Source::WheelBase, feeds, false).size(), 1 + 25);
+                 header + "10100,10000" + status + "20100,10000" + status);
+        QCOMPARE(logged(Source::WheelBase, feeds, false).count("\r\n"), 1 + 25);
     }
 
     void forceSamples()
@@ -143,16 +138,16 @@ private slots:
         // The torque-in value applies from sample 1 on; sample 0 keeps the one
         // latched before (0 at the start). A count above what the record holds
         // stops at eleven samples.
-        const Lines lines = logged(Source::WheelBase, {{forceRecord(0, 0, 0), 10},
-                                                       {forceRecord(3, 1, 1234), 40},
-                                                       {forceRecord(255, 20, 0), 50}});
-        QCOMPARE(lines.mid(0, 4),
-                 (Lines{"Time,dt,SteeringWheelAngle %,Torque IN %,Torque OUT %, Torque "
-                        "Actual %,Rotor Pos\r\n",
-                        "40,30,-50,0,0.01,0,123457\r\n", "40,30,-50,12.34,1.01,-0.01,123457\r\n",
-                        "40,30,-50,12.34,2.01,-0.02,123457\r\n"}));
-        QCOMPARE(lines.size(), 4 + 11);
-        QVERIFY(lines.last().startsWith("50,10,-50,12.34,10.01,-0.1,"));
+        const QByteArray log = logged(Source::WheelBase, {{forceRecord(0, 0, 0), 10},
+                                                          {forceRecord(3, 1, 1234), 40},
+                                                          {forceRecord(255, 20, 0), 50}});
+        const QByteArray first = "Time,dt,SteeringWheelAngle %,Torque IN %,Torque OUT %, Torque "
+                                 "Actual %,Rotor Pos\r\n40,30,-50,0,0.01,0,123457\r\n"
+                                 "40,30,-50,12.34,1.01,-0.01,123457\r\n"
+                                 "40,30,-50,12.34,2.01,-0.02,123457\r\n";
+        QCOMPARE(log.left(first.size()), first);
+        QCOMPARE(log.count("\r\n"), 4 + 11);
+        QVERIFY(log.contains("\n50,10,-50,12.34,10.01,-0.1,"));
     }
 
     void motorTraceWritesChangesOnly()
@@ -163,12 +158,12 @@ private slots:
             feeds.push_back({traceRecord(a), t += 10});
         feeds.push_back({statusRecord(), 75}); // skipped records still move the reference
         QCOMPARE(logged(Source::WheelBase, feeds),
-                 (Lines{"Time,Ticks,MechAngle,ElAngle,ElAngleEncoder,PwmU,PwmV,PwmW,HallU,HallV,"
-                        "HallW,HallPSU\r\n",
-                        "10,99,0,1.5,1,1.5,2,2.5,3,3.5,-6.5,4\r\n",
-                        "50,99,0,2,1,1.5,2,2.5,3,3.5,-6.5,4\r\n",
-                        "60,99,0,1.5,1,1.5,2,2.5,3,3.5,-6.5,4\r\n",
-                        "75,15,12.3457,1e-05,-0.5000,123456,25.5,-1.2,-0.4,40,41,42,43\r\n"}));
+                 QByteArray("Time,Ticks,MechAngle,ElAngle,ElAngleEncoder,PwmU,PwmV,PwmW,HallU,"
+                            "HallV,HallW,HallPSU\r\n"
+                            "10,99,0,1.5,1,1.5,2,2.5,3,3.5,-6.5,4\r\n"
+                            "50,99,0,2,1,1.5,2,2.5,3,3.5,-6.5,4\r\n"
+                            "60,99,0,1.5,1,1.5,2,2.5,3,3.5,-6.5,4\r\n"
+                            "75,15,12.3457,1e-05,-0.5000,123456,25.5,-1.2,-0.4,40,41,42,43\r\n"));
     }
 
     void pedalsCountFromTheLastRecordBeforeLogging()
@@ -177,8 +172,8 @@ private slots:
             logged(Source::Pedals, {{pedalsRecord(1, 1), 500},
                                     {pedalsRecord(32767, 0xFFFFFFFF), 700},
                                     {pedalsRecord(0, 8388608), 900}}),
-            (Lines{"Time,dt,x,y,z,x_raw,y_raw,z_raw\r\n", "700,200,32767,2,65535,-1,8388608,0\r\n",
-                   "900,400,0,2,65535,8388608,8388608,0\r\n"}));
+            QByteArray("Time,dt,x,y,z,x_raw,y_raw,z_raw\r\n700,200,32767,2,65535,-1,8388608,0\r\n"
+                       "900,400,0,2,65535,8388608,8388608,0\r\n"));
     }
 
     void filesAreNeverOverwritten()
