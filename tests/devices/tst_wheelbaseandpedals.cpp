@@ -425,7 +425,7 @@ private slots:
 
     // Started, the calibration is resent at an interval of its own until
     // the device confirms; then commands go back to the usual 600 ms. What
-    // it reads and stores is the end-to-end and wizard tests'.
+    // it reads and stores is the wizard test's.
     void pedalsCalibrationResend()
     {
         start(1);

@@ -1,7 +1,7 @@
 // The simulated bootloader where the tool's own tests do not look: the checks
 // that make it refuse a damaged or incomplete image, its fault knobs and the
 // ways into and out of it. The normal transfers, and the knobs those tests
-// set, are driven hard by the end-to-end, window and orvctl tests.
+// set, are driven hard by the window and orvctl tests.
 
 #include "hid/hid.h"
 #include "profiles/crc32Words.h"
