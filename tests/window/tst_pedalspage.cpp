@@ -1,6 +1,7 @@
 // The pedals page against simulated pedals: curves stored badly, the reset,
-// the force gap, showing a profile and the bars. The neighbour rule itself is
-// a page rule; that edits reach the pedals is the window test's.
+// the force gap and showing a profile. The neighbour rule itself is a page
+// rule; that edits reach the pedals is the window test's, the bars the
+// telemetry panel's (it passes the page each record).
 
 #include "PageFixture.h"
 #include "devices/UsbDeviceOrvPedals.h"
@@ -189,21 +190,6 @@ private slots:
         QCOMPARE(f->ui.spinBox_throttleMinForceAdjustment->value(), 100.0);
         QCOMPARE(int(p.clutchMaxForce), 0);
         QVERIFY(!pedals->updateTimer.isActive());
-    }
-
-    void barsFollowThePedals()
-    {
-        page->drawPedals(65535, 32767, 0);
-        QCOMPARE(f->ui.pedalClutch->value(), 65535);
-        QCOMPARE(f->ui.labelBrakeValue->text(), QString("50.0%"));
-        QCOMPARE(f->ui.pedalThrottle->value(), 0);
-        // Records closer than the redraw interval: the last one is shown.
-        OrvUsbPedalsJoystickUpdate record{};
-        for (uint16_t v : {100, 200, 300}) {
-            record.yAxis = v;
-            page->joystickUpdate(record);
-        }
-        QVERIFY(waitUntil([&] { return f->ui.labelBrakeValue->text() == "0.5%"; }, 1000));
     }
 };
 
