@@ -30,7 +30,6 @@ class TestCalibrationWizard : public QObject
     SimPedals* sim = nullptr;
     uint32_t lastRaw[3] = {};
 
-    QString tips() const { return f->ui.pedalsCalibrationTipsLabel->text(); }
     PedalsCalibrationState& state() const { return pedals->calibrationState; }
 
     // Connects the pedals as the window does.
@@ -141,8 +140,6 @@ private slots:
     void wholeRunIsStoredOnThePedals()
     {
         QVERIFY(start());
-        QCOMPARE(f->ui.pedalsCalibrationButton->text(), QString("Cancel calibration"));
-        QVERIFY(f->ui.pedalThrottle->isHidden());
         // In calibration mode the pedals rest unless driven: only the pedal
         // pressed moves.
         const uint32_t rest[3] = {sim->raw(0), sim->raw(1), sim->raw(2)};
@@ -164,8 +161,7 @@ private slots:
 
         sim->clearReceived();
         next();
-        QCOMPARE(tips(), QString("Saving calibration."));
-        QVERIFY(!f->ui.pedalsCalibrationButton->isEnabled());
+        QVERIFY(!f->ui.pedalsCalibrationButton->isEnabled()); // saving
         QVERIFY(waitUntil([&] { return state().active == 0; }, TimeoutMs));
         QVERIFY(idle());
         QVERIFY(dialogs->shown.isEmpty());
@@ -249,7 +245,6 @@ private slots:
         startOrCancel();
         QCOMPARE(int(state().active), 0);
         QVERIFY(idle());
-        QCOMPARE(tips(), QString(" "));
         QVERIFY(waitUntil([&] { return !sim->isCalibrating(); }, TimeoutMs));
         QCOMPARE(sent(15), 1);
     }
@@ -263,7 +258,6 @@ private slots:
         startOrCancel();
         QTest::qWait(300);
         QCOMPARE(int(state().active), 0);
-        QCOMPARE(tips(), QString("Starting calibration process"));
         QVERIFY(!f->ui.pedalsCalibrationButton->isEnabled());
         QVERIFY(!f->ui.pedalsCalibrationNextStepButton->isEnabled());
         QVERIFY(f->ui.pedalThrottle->isHidden());
