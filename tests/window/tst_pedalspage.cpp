@@ -164,20 +164,19 @@ private slots:
     }
 
     // Another profile's forces, each in its own box (the curves are the
-    // badly stored curve rows', one pedal each); forces of 0 and 65535 at
-    // the boxes' limits, nothing written back, nothing sent.
+    // badly stored curve rows', one pedal each, the scale the force gap's):
+    // forces of 0 and 65535 at the boxes' limits, nothing written back,
+    // nothing sent.
     void showProfileFillsEachPedal()
     {
         OrvUsbPedalsProfileV2& p = pedals->profiles[1];
         p.clutchMaxForce = 0;
-        p.brakeMaxForce = 52428;
         p.throttleMinForce = 65535;
         pedals->settingsLoaded = false;
 
         page->showProfile(1);
         QCOMPARE(int(pedals->currentProfileIndex), 1);
         QCOMPARE(f->ui.spinBox_clutchMaxForceAdjustment->value(), 1.0);
-        QCOMPARE(f->ui.spinBox_brakeMaxForceAdjustment->value(), 80.0);
         QCOMPARE(f->ui.spinBox_throttleMinForceAdjustment->value(), 100.0);
         QCOMPARE(int(p.clutchMaxForce), 0);
         QVERIFY(!pedals->updateTimer.isActive());
