@@ -295,7 +295,6 @@ private slots:
 
         QTest::newRow("prompt open") << "prompt" << -1 << false << 0;
         QTest::newRow("update started") << "started" << -1 << false << 0;
-        QTest::newRow("first chunk") << "progress" << 0 << false << 0;
         QTest::newRow("half way, dialog shown") << "progress" << Chunks / 2 << true << 0;
         QTest::newRow("last chunk confirmed") << "progress" << Chunks << true << 0;
         // Another box, opened from the dialog's loop, runs a loop of its own in
