@@ -80,7 +80,6 @@ private slots:
         QTest::newRow("faults 33, motor state 7")
             << bytes(d)
             << Labels{{"label_debugCurrentFaults", "33 (Encoder error, Overcurrent)"},
-                      {"label_debugMotorState", "7"},
                       {"label_debugTicks", "4294967295"},
                       {"label_debugBisscRaw", "1777777777777777777777"}};
         d = {};
