@@ -1,7 +1,7 @@
 // The calibration wizard against simulated pedals driven by hand: a whole
 // run stored on the pedals, the refusals, the steps by connected channels,
 // cancelling, confirmations that never come or come twice, and pedals that
-// leave mid-run. The step and reading rules are the calibration state's.
+// leave mid-run.
 
 #include "PageFixture.h"
 #include "ScriptedDialogs.h"
@@ -30,7 +30,6 @@ class TestCalibrationWizard : public QObject
     SimPedals* sim = nullptr;
     uint32_t lastRaw[3] = {};
 
-    QString tips() const { return f->ui.pedalsCalibrationTipsLabel->text(); }
     PedalsCalibrationState& state() const { return pedals->calibrationState; }
 
     // Connects the pedals as the window does.
@@ -101,8 +100,7 @@ class TestCalibrationWizard : public QObject
         return ui.pedalsCalibrationButton->text() == "Start calibration" &&
                ui.pedalsCalibrationButton->isEnabled() &&
                !ui.pedalsCalibrationNextStepButton->isEnabled() &&
-               !ui.pedalsCalibrationPrevStepButton->isEnabled() &&
-               ui.labelThrottle->text() == "Throttle" && !ui.pedalClutch->isHidden() &&
+               !ui.pedalsCalibrationPrevStepButton->isEnabled() && !ui.pedalClutch->isHidden() &&
                !ui.labelThrottleValue->isHidden();
     }
 
@@ -141,9 +139,6 @@ private slots:
     void wholeRunIsStoredOnThePedals()
     {
         QVERIFY(start());
-        QCOMPARE(tips(), QString("Release all pedals and press Next Step."));
-        QCOMPARE(f->ui.pedalsCalibrationButton->text(), QString("Cancel calibration"));
-        QVERIFY(f->ui.pedalThrottle->isHidden());
         // In calibration mode the pedals rest unless driven: only the pedal
         // pressed moves.
         const uint32_t rest[3] = {sim->raw(0), sim->raw(1), sim->raw(2)};
@@ -154,7 +149,6 @@ private slots:
             sim->pressChannel(channel, 1.0);
             pressed[channel] = sim->raw(channel);
             QVERIFY(settle());
-            QCOMPARE(int(state().detectedChannel), channel);
             // The middle bar shows the pedal being calibrated.
             QVERIFY(waitUntil([&] { return f->ui.pedalBrake->value() == 65535; }, TimeoutMs));
             next();
@@ -163,12 +157,10 @@ private slots:
             next();
         }
         QCOMPARE(f->ui.pedalsCalibrationNextStepButton->text(), QString("Save calibration"));
-        QCOMPARE(tips(), QString("Press save to store the new calibration settings."));
 
         sim->clearReceived();
         next();
-        QCOMPARE(tips(), QString("Saving calibration."));
-        QVERIFY(!f->ui.pedalsCalibrationButton->isEnabled());
+        QVERIFY(!f->ui.pedalsCalibrationButton->isEnabled()); // saving
         QVERIFY(waitUntil([&] { return state().active == 0; }, TimeoutMs));
         QVERIFY(idle());
         QVERIFY(dialogs->shown.isEmpty());
@@ -178,41 +170,58 @@ private slots:
         const QByteArray bytes(reinterpret_cast<const char*>(&expected), sizeof expected);
         const auto onPedals = sim->calibration().bytes();
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(onPedals.data()), 27), bytes);
-        QCOMPARE(QByteArray(reinterpret_cast<const char*>(&pedals->calibration), 27), bytes);
         // Out of calibration mode before the save, and again at the end.
         QVERIFY(waitUntil([&] { return sent(15) == 2; }, TimeoutMs));
         QCOMPARE(sim->received()[1][1], uint8_t(11));
         QVERIFY(!sim->isCalibrating());
     }
 
+    // A released reading must lie 5000 from the pressed one, as a signed
+    // 32-bit difference: close across the wrap, and the widest difference
+    // not overflowing. A refusal keeps the step.
     void refusals()
     {
         QVERIFY(start());
-        advance();
-        sim->pressChannel(SimPedals::Y, 1.0);
-        const uint32_t pressed = sim->raw(SimPedals::Y);
-        QVERIFY(settle());
         next();
-        // Released, but by less than 5000.
-        sim->setRaw(SimPedals::Y, pressed - 4999);
-        QVERIFY(settle());
-        next();
-        QCOMPARE(state().step, 2);
-        QCOMPARE(dialogs->shown.size(), 1);
-        QCOMPARE(dialogs->shown[0].title, QString("Wrong value"));
+        const uint32_t rest = sim->raw(SimPedals::Y);
+        const struct
+        {
+            uint32_t pressed, released;
+            bool accepted;
+        } readings[] = {{rest + 100000, rest + 95001, false},
+                        {rest + 100000, rest + 95000, true},
+                        {0xFFFFFFFE, 2, false},
+                        {0x80000001, 1, true}};
+        for (const auto& r : readings) {
+            while (state().step > 1)
+                f->ui.pedalsCalibrationPrevStepButton->click();
+            sim->setRaw(SimPedals::Y, r.pressed);
+            QVERIFY(settle());
+            next();
+            sim->setRaw(SimPedals::Y, r.released);
+            QVERIFY(settle());
+            next();
+            QCOMPARE(state().step, r.accepted ? 3 : 2);
+        }
+        QCOMPARE(dialogs->shown.size(), 2);
+        QCOMPARE(dialogs->shown[1].title, QString("Wrong value"));
 
-        advance(); // released for good
-        // The brake pressed on the throttle's channel.
+        // The brake pressed on the throttle's channel; then none pressed,
+        // which is no clash with the clutch, unassigned as well.
         sim->pressChannel(SimPedals::Y, 1.0);
         QVERIFY(settle());
         next();
         QCOMPARE(state().step, 3);
-        QCOMPARE(dialogs->shown.size(), 2);
-        QCOMPARE(dialogs->shown[1].title, QString("Wrong channel"));
+        QCOMPARE(dialogs->shown.size(), 3);
+        QCOMPARE(dialogs->shown[2].title, QString("Wrong channel"));
+        sim->releaseChannel(SimPedals::Y);
+        QVERIFY(settle());
+        next();
+        QCOMPARE(state().step, 4);
     }
 
     // Without a clutch the run has two pedals; back from the save step is
-    // the last released one; a cancel ends calibration mode.
+    // the last released one.
     void stepsFollowTheConnectedChannels()
     {
         sim->setConnected(SimPedals::Z, false);
@@ -226,38 +235,26 @@ private slots:
         f->ui.pedalsCalibrationPrevStepButton->click();
         QCOMPARE(state().step, 4);
         QVERIFY(dialogs->shown.isEmpty());
-
-        // Cancelled with a pedal pressed.
-        sim->pressChannel(SimPedals::X, 1.0);
-        sim->clearReceived();
-        startOrCancel();
-        QCOMPARE(int(state().active), 0);
-        QVERIFY(idle());
-        QCOMPARE(tips(), QString(" "));
-        QVERIFY(waitUntil([&] { return !sim->isCalibrating(); }, TimeoutMs));
-        QCOMPARE(sent(15), 1);
     }
 
-    // Unconfirmed, the wizard stays starting while the pedals are asked
-    // again; the middle bar shows the brake meanwhile.
+    // Unconfirmed, the wizard stays starting (the asking again is the
+    // device's, tst_wheelbaseandpedals); the middle bar shows the brake
+    // meanwhile.
     void startNeverConfirmed()
     {
         sim->setSilent(true);
-        sim->clearReceived();
         startOrCancel();
-        QTest::qWait(1300);
+        QTest::qWait(300);
         QCOMPARE(int(state().active), 0);
-        QCOMPARE(tips(), QString("Starting calibration process"));
         QVERIFY(!f->ui.pedalsCalibrationButton->isEnabled());
         QVERIFY(!f->ui.pedalsCalibrationNextStepButton->isEnabled());
         QVERIFY(f->ui.pedalThrottle->isHidden());
-        QVERIFY(sent(14) >= 2);
         sim->pressChannel(SimPedals::Y, 1.0);
         QVERIFY(waitUntil([&] { return f->ui.pedalBrake->value() == 65535; }, TimeoutMs));
     }
 
-    // A repeated start confirmation keeps the step; a save confirmation
-    // after the run starts no other.
+    // A repeated start confirmation keeps the step; a cancel ends
+    // calibration mode, and a save confirmation after it starts no run.
     void repeatedConfirmations()
     {
         QVERIFY(start());
@@ -265,11 +262,13 @@ private slots:
         advance();
         wizard->calibrationStarted();
         QCOMPARE(state().step, 2);
-        startOrCancel();
         sim->clearReceived();
+        startOrCancel();
         wizard->calibrationSaved();
+        QVERIFY(waitUntil([&] { return !sim->isCalibrating(); }, TimeoutMs));
         QTest::qWait(100);
         QCOMPARE(sent(14), 0);
+        QCOMPARE(sent(15), 1);
         QVERIFY(idle());
 
         // A connected byte other than 1 is still one pedal.

@@ -14,6 +14,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <numeric>
+
 #include <sys/stat.h>
 
 using Identity = orvsim::SimFirmwareDevice::Identity;
@@ -37,7 +39,7 @@ class TestFirmwareUpdateFlow : public QObject
     bool settingProgress = false;
     bool leftDuringProgress = false;
     bool deletedDuringProgress = false; // a dialog, under its own setValue
-    QList<int> values;                  // the dialog's value after each progress but the last
+    std::vector<int> values;            // the dialog's value after each progress but the last
 
     static QByteArray image(int size)
     {
@@ -49,10 +51,6 @@ class TestFirmwareUpdateFlow : public QObject
         if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
             return {};
         return out.fileName();
-    }
-    bool waitForBoxes(int count)
-    {
-        return runUntil([&] { return dialogs->shown.size() >= count; }, 5000);
     }
     // Pulls the cable and blocks until the reader has seen the device go,
     // without running the event loop: its departure then waits for whoever
@@ -100,7 +98,7 @@ class TestFirmwareUpdateFlow : public QObject
             flow->progress(chunk);
             settingProgress = false;
             if (flow->dialog() && chunk < chunks)
-                values << flow->dialog()->value();
+                values.push_back(flow->dialog()->value());
         });
         connect(boot, &B::onUpdateCompleted, this, [this] { flow->completed(); });
         connect(boot, &B::onUpdateFailed, this,
@@ -157,39 +155,30 @@ private slots:
     void prompt_data()
     {
         QTest::addColumn<QString>("fileName");
-        QTest::addColumn<QString>("title"); // of the one box shown; empty: none
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("text"); // of the one box shown; empty: none
         QTest::addColumn<int>("commands"); // chunk commands the device gets
 
         const QString tooLarge("Firmware image too large: %1 bytes; at most 1048544 bytes can "
                                "be written.");
         QTest::newRow("cancelled") << ""
-                                   << ""
                                    << "" << 0;
         QTest::newRow("empty") << "empty.fw"
-                               << "Firmware update"
                                << "Update completed successfully!" << 1;
         QTest::newRow("missing") << "missing.fw"
-                                 << "Unable to open file"
                                  << "No such file or directory" << 0;
         QTest::newRow("opens, cannot be read") << "/proc/self/mem"
-                                               << "Unable to open file"
                                                << "Input/output error" << 0;
         // Refused from its size: it would not even fit in memory.
-        QTest::newRow("3 GiB") << "huge.fw"
-                               << "Firmware update" << tooLarge.arg(3LL << 30) << 0;
+        QTest::newRow("3 GiB") << "huge.fw" << tooLarge.arg(3LL << 30) << 0;
         // Opening a FIFO would wait for a writer, on the window's thread.
         QTest::newRow("fifo") << "fifo.fw"
-                              << "Unable to open file"
                               << "Not a regular file" << 0;
         // Nothing to go by but what it yields: the device refuses that.
-        QTest::newRow("device node") << "/dev/zero"
-                                     << "Firmware update" << tooLarge.arg(1048545) << 0;
+        QTest::newRow("device node") << "/dev/zero" << tooLarge.arg(1048545) << 0;
     }
     void prompt()
     {
         QFETCH(QString, fileName);
-        QFETCH(QString, title);
         QFETCH(QString, text);
         QFETCH(int, commands);
         if (fileName == "empty.fw")
@@ -200,22 +189,13 @@ private slots:
             QVERIFY(QFile(fileName = file({}, fileName)).resize(3LL << 30));
         else if (!fileName.isEmpty() && !fileName.startsWith('/'))
             fileName = dir.filePath(fileName);
-        QList<int> range;
-        afterStarted = [&] { range << flow->dialog()->minimum() << flow->dialog()->maximum(); };
 
         dialogs->fileNames << fileName;
         flow->chooseImage();
-        QCOMPARE(dialogs->captions,
-                 QStringList({"Open new FW File", "ORV FW Files (*.fw);;All Files (*)"}));
-        QCOMPARE(dialogs->shown.size(), title.isEmpty() ? 0 : 1);
-        if (!title.isEmpty()) {
-            QCOMPARE(dialogs->shown[0].icon, QMessageBox::Information);
-            QCOMPARE(dialogs->shown[0].title, title);
+        QCOMPARE(dialogs->shown.size(), text.isEmpty() ? 0 : 1);
+        if (!text.isEmpty())
             QCOMPARE(dialogs->shown[0].text, text);
-        }
-        // An empty image completes at once, its dialog going from 0 to 0.
-        QCOMPARE(range, commands ? QList<int>({0, 0}) : QList<int>());
-        QVERIFY(!flow->dialog());
+        QVERIFY(!flow->dialog()); // an empty image completes at once
         if (commands)
             QVERIFY(sim->bootloader().waitForReceived(size_t(commands), 2000));
         QVERIFY(!sim->bootloader().waitForReceived(size_t(commands) + 1, 200));
@@ -227,18 +207,16 @@ private slots:
     {
         QTest::addColumn<int>("corruptChunk");
         QTest::addColumn<bool>("dialogClosed");
-        QTest::newRow("completed") << -1 << false;
-        QTest::newRow("echo damaged") << 5 << false;
-        QTest::newRow("echo damaged, dialog closed") << 5 << true;
+        QTest::addColumn<QString>("result"); // the box shown; empty: none
+        QTest::newRow("completed") << -1 << false << "Update completed successfully!";
+        QTest::newRow("echo damaged") << 5 << false << "CRC failed on chunk 5 of 64";
+        QTest::newRow("echo damaged, dialog closed") << 5 << true << "";
     }
     void update()
     {
         QFETCH(int, corruptChunk);
         QFETCH(bool, dialogClosed);
-        const QString result = dialogClosed ? QString()
-                               : corruptChunk < 0
-                                   ? "Update completed successfully!"
-                                   : QString("CRC failed on chunk 5 of %1").arg(Chunks);
+        QFETCH(QString, result);
         sim->bootloader().setCorruptEchoOfChunk(corruptChunk);
         QSignalSpy completed(boot.data(), &UsbDeviceOrvBootloader::onUpdateCompleted);
         QSignalSpy failed(boot.data(), &UsbDeviceOrvBootloader::onUpdateFailed);
@@ -250,7 +228,6 @@ private slots:
         dialogs->fileNames << fileName;
         flow->chooseImage();
         QVERIFY(dialog);
-        QCOMPARE(dialog->labelText(), QString("Updating firmware"));
         QVERIFY(dialog->isModal() && dialog->maximum() == Chunks);
         QVERIFY(!dialog->findChild<QPushButton*>()); // nothing to cancel
         if (dialogClosed)
@@ -261,9 +238,8 @@ private slots:
             QCOMPARE(dialogs->shown[0].text, result);
         QVERIFY(!flow->dialog());
         if (!dialogClosed) {
-            QList<int> expected;
-            for (int i = 0; i <= (corruptChunk < 0 ? Chunks - 1 : corruptChunk); ++i)
-                expected << i;
+            std::vector<int> expected(corruptChunk < 0 ? Chunks : corruptChunk + 1);
+            std::iota(expected.begin(), expected.end(), 0);
             QCOMPARE(values, expected);
         }
         if (corruptChunk >= 0) {
@@ -271,7 +247,8 @@ private slots:
             sim->bootloader().setCorruptEchoOfChunk(-1);
             dialogs->fileNames << fileName;
             flow->chooseImage();
-            QVERIFY(waitForBoxes(dialogClosed ? 1 : 2));
+            QVERIFY(
+                runUntil([&] { return dialogs->shown.size() == (dialogClosed ? 1 : 2); }, 5000));
             QCOMPARE(dialogs->shown.last().text, QString("Update completed successfully!"));
         }
         QVERIFY(sim->waitForIdentity(Identity::Application, 5000));
@@ -295,7 +272,7 @@ private slots:
         const QByteArray second = image(2048 * 32).mid(1) + 'x';
         dialogs->fileNames << file(image(2048 * 32)) << file(second, "second.fw");
         flow->chooseImage();
-        QVERIFY(waitForBoxes(1));
+        QVERIFY(runUntil([&] { return !dialogs->shown.isEmpty(); }, 5000));
         QVERIFY(sim->waitForIdentity(Identity::Application, 5000));
         QVERIFY(runUntil([&] { return boot.isNull(); }, 5000)); // its departure handled
         QCOMPARE(sim->installedImage(), std::vector<uint8_t>(second.begin(), second.end()));
@@ -318,7 +295,6 @@ private slots:
 
         QTest::newRow("prompt open") << "prompt" << -1 << false << 0;
         QTest::newRow("update started") << "started" << -1 << false << 0;
-        QTest::newRow("first chunk") << "progress" << 0 << false << 0;
         QTest::newRow("half way, dialog shown") << "progress" << Chunks / 2 << true << 0;
         QTest::newRow("last chunk confirmed") << "progress" << Chunks << true << 0;
         // Another box, opened from the dialog's loop, runs a loop of its own in
