@@ -49,8 +49,10 @@ public:
     // Runs the event loop until count reports have arrived.
     bool waitFor(size_t count, int timeoutMs = 2000);
 
-private:
+    // The bus side, for what the calls above do not cover.
     orvsim::VhidEndpoint endpoint;
+
+private:
     std::mutex mutex;
     std::vector<Report> reports;
     std::vector<qint64> times;

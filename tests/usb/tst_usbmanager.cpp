@@ -5,7 +5,7 @@
 
 #include "devices/UsbDeviceOrvWheelBase.h"
 #include "hid/hid.h"
-#include "sim/VhidEndpoint.h"
+#include "support/FakeDevice.h"
 #include "support/TestBus.h"
 #include "usb/UsbManager.h"
 #include "vhid/BusFiles.h"
@@ -17,19 +17,15 @@
 #include <QThread>
 
 #include <cstring>
-#include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <vector>
-
-using orvsim::VhidEndpoint;
 
 Q_DECLARE_METATYPE(UsbDevice*)
 
 namespace {
 
-using Report = std::vector<uint8_t>;
+using Report = FakeDevice::Report;
 
 // A report (joystick, or with 0x64 a command) numbered where no field lives.
 Report numbered(uint32_t sequence, size_t size = 64, uint8_t id = 0x01)
@@ -56,17 +52,6 @@ bool scan(UsbManager& manager, ushort productId)
         &manager, "doRescanForOrvDevices", Qt::DirectConnection, Q_RETURN_ARG(bool, result),
         Q_ARG(ushort, UsbManager::VendorId), Q_ARG(ushort, productId));
     return invoked && result;
-}
-
-// Waits without running the event loop, so queued calls stay queued.
-bool waitUntilNoEvents(const std::function<bool()>& done, int timeoutMs)
-{
-    for (int waited = 0; !done(); waited += 5) {
-        if (waited > timeoutMs)
-            return false;
-        QThread::msleep(5);
-    }
-    return true;
 }
 
 struct Delivery
@@ -116,12 +101,10 @@ private slots:
             QTest::newRow(name) << id << QString(product) << QString(kind);
         };
         row("wheel base", 0xA355, "ORV Torvane Pro Wheel Base", "UsbDeviceOrvWheelBase");
-        row("wheel base bootloader", 0xA355, "ORV Wheel Base Bootloader", "UsbDeviceOrvBootloader");
         row("bootloader wins when both appear", 0xA355, "Bootloader of the Wheel Base",
             "UsbDeviceOrvBootloader");
         row("lower case is not a match", 0xA355, "orv wheel base bootloader", "");
         row("pedals string on the wheel base id", 0xA355, "ORV Pedals", "");
-        row("no product string", 0xA355, "", "");
         row("pedals", 0xA3BE, "ORV Torvane Pedals", "UsbDeviceOrvPedals");
         row("pedals bootloader", 0xA3BE, "Pedals Bootloader", "UsbDeviceOrvBootloader");
         row("wheel base string on the pedals id", 0xA3BE, "Wheel Base", "");
@@ -138,7 +121,7 @@ private slots:
         QFETCH(QString, product);
         QFETCH(QString, className);
 
-        VhidEndpoint* ep = plug("dev", uint16_t(productId), product.toStdString());
+        FakeDevice* ep = plug("dev", uint16_t(productId), product.toStdString());
         QVERIFY(ep);
         // Receivers may look the device up: it is in the table already.
         bool inTable = false;
@@ -151,7 +134,7 @@ private slots:
         QCOMPARE(connected->count(), className.isEmpty() ? 0 : 1);
         if (className.isEmpty()) {
             // A rejected device is closed again at once.
-            QVERIFY(waitUntil([&] { return ep->connectionCount() == 0; }, 2000));
+            QVERIFY(waitUntil([&] { return ep->endpoint.connectionCount() == 0; }, 2000));
             QVERIFY(manager->getDevices().isEmpty());
             return;
         }
@@ -166,10 +149,10 @@ private slots:
     void unopenableDeviceIsRetried()
     {
         // Announced before it listens: the open fails, the next scan succeeds.
-        VhidEndpoint* ep = plug("wheel", 0xA355, "Wheel Base");
+        FakeDevice* ep = plug("wheel", 0xA355, "Wheel Base");
         QVERIFY(ep);
         ep->unplug();
-        QVERIFY(vhid::writeFileAtomically(ep->infoPath(), ep->info().format()));
+        QVERIFY(vhid::writeFileAtomically(ep->endpoint.infoPath(), ep->endpoint.info().format()));
         QVERIFY(!manager->rescanForOrvDevices());
         QVERIFY(ep->plug());
         QVERIFY(manager->rescanForOrvDevices());
@@ -209,14 +192,17 @@ private slots:
     // is released with the manager.
     void departureQueuedAtDestructionIsReleased()
     {
-        VhidEndpoint* ep = plug("wheel", 0xA355, "Wheel Base");
+        FakeDevice* ep = plug("wheel", 0xA355, "Wheel Base");
         QVERIFY(ep);
         QVERIFY(manager->rescanForOrvDevices());
         QPointer<UsbDevice> device = manager->getDevices().value(0);
         manager->start(false);
         ep->unplug();
-        // The reader drops it; its announcement waits in the event queue.
-        QVERIFY(waitUntilNoEvents([&] { return manager->getDevices().isEmpty(); }, 3000));
+        // The reader drops it; its announcement waits in the event queue,
+        // which is not run here.
+        for (int i = 0; i < 600 && !manager->getDevices().isEmpty(); ++i)
+            QThread::msleep(5);
+        QVERIFY(manager->getDevices().isEmpty());
         QVERIFY(device);
         manager.reset();
         QVERIFY(!device);
@@ -226,17 +212,17 @@ private slots:
     // (sorted first) holds up no other.
     void fullReportsInOrderPerDevice()
     {
-        VhidEndpoint* quiet = plug("a-quiet");
-        VhidEndpoint* busy = plug("b-busy");
-        VhidEndpoint* other = plug("c-other");
+        FakeDevice* quiet = plug("a-quiet");
+        FakeDevice* busy = plug("b-busy");
+        FakeDevice* other = plug("c-other");
         QVERIFY(quiet && busy && other && startAndWaitFor(3));
         // Odd sizes in between are never delivered; nothing after them is lost.
         for (const Report& r : {numbered(100, 63), numbered(101, 0), numbered(102, 65)})
-            QVERIFY(send(busy, r));
-        auto& fromBusy = delivered[busy->sockPath().c_str()];
-        auto& fromOther = delivered[other->sockPath().c_str()];
+            QVERIFY(busy->send(r) == 1);
+        auto& fromBusy = delivered[busy->path()];
+        auto& fromOther = delivered[other->path()];
         for (uint32_t s = 1; s <= 200; ++s) {
-            QVERIFY(send(busy, numbered(s)) && send(other, numbered(s + 1000)));
+            QVERIFY(busy->send(numbered(s)) == 1 && other->send(numbered(s + 1000)) == 1);
             if (s % 25 == 0)
                 QVERIFY(waitUntil([&] { return fromBusy.size() >= s; }, 2000));
         }
@@ -249,7 +235,7 @@ private slots:
             QCOMPARE(fromOther[i].sequence, i + 1001);
             QVERIFY(i == 0 || fromBusy[i].readTime >= fromBusy[i - 1].readTime);
         }
-        QVERIFY(delivered[quiet->sockPath().c_str()].empty());
+        QVERIFY(delivered[quiet->path()].empty());
         // Microseconds since 1970: later than 2020, earlier than 2100.
         QVERIFY(fromBusy[0].readTime > 1577836800ull * 1000000ull);
         QVERIFY(fromBusy[0].readTime < 4102444800ull * 1000000ull);
@@ -259,24 +245,24 @@ private slots:
     // smaller path is delivered first.
     void pausedThenSmallerPathFirst()
     {
-        VhidEndpoint* first = plug("a-wheel");
-        VhidEndpoint* second = plug("b-wheel");
+        FakeDevice* first = plug("a-wheel");
+        FakeDevice* second = plug("b-wheel");
         QVERIFY(first && second && startAndWaitFor(2));
         manager->pause();
         QTest::qWait(UsbManager::ReadWaitMs + 150); // the pass under way ends
-        QVERIFY(send(second, numbered(2)));
-        QVERIFY(send(first, numbered(1)));
+        QVERIFY(second->send(numbered(2)) == 1);
+        QVERIFY(first->send(numbered(1)) == 1);
         QTest::qWait(200);
         QVERIFY(order.isEmpty());
         manager->resume();
         QVERIFY(waitUntil([&] { return order.size() == 2; }, 2000));
-        QCOMPARE(order, (QStringList{first->sockPath().c_str(), second->sockPath().c_str()}));
+        QCOMPARE(order, (QStringList{first->path(), second->path()}));
     }
 
     // Announced while the object still lives, deleted right after.
     void unplugAnnouncesThenDeletes()
     {
-        VhidEndpoint* ep = plug("wheel");
+        FakeDevice* ep = plug("wheel");
         QVERIFY(ep && startAndWaitFor(1));
         QPointer<UsbDevice> first = connected->at(0).at(0).value<UsbDevice*>();
         UsbDevice* const firstObject = first.data();
@@ -323,22 +309,8 @@ private slots:
     // write is stuck writes nothing more.
     void hungDeviceNeverHoldsUpTheWriter()
     {
-        // Shared with the endpoint's thread, which may outlive this function.
-        struct Received
-        {
-            std::mutex mutex;
-            std::vector<uint32_t> sequences;
-        };
-        const auto got = std::make_shared<Received>();
-        VhidEndpoint* ep = plug("wheel", 0xA355, "ORV Wheel Base", [got](const Report& r) {
-            std::lock_guard<std::mutex> guard(got->mutex);
-            got->sequences.push_back(r.size() >= 12 ? sequenceOf(&r[8]) : 0);
-        });
+        FakeDevice* ep = plug("wheel");
         QVERIFY(ep && startAndWaitFor(1));
-        auto receivedCount = [got] {
-            std::lock_guard<std::mutex> guard(got->mutex);
-            return got->sequences.size();
-        };
         hid_device* device = manager->getDevices().at(0)->device;
         uint32_t next = 0;
         // Writes until they have failed for a while: the write thread is stuck.
@@ -361,9 +333,9 @@ private slots:
         // The device's own buffer, the one under way and a full queue.
         QVERIFY2(taken > HID_WRITE_QUEUE_LENGTH + 1 && taken < 100000, QByteArray::number(taken));
         ep->setReading(true);
-        QVERIFY(waitUntil([&] { return receivedCount() == taken; }, 5000));
+        QVERIFY(waitUntil([&] { return ep->count() == taken; }, 5000));
         QVERIFY(hid_write(device, numbered(next++, 64, 0x64).data(), 64) == 64);
-        QVERIFY(waitUntil([&] { return receivedCount() == taken + 1; }, 2000));
+        QVERIFY(waitUntil([&] { return ep->count() == taken + 1; }, 2000));
 
         ep->setReading(false);
         const uint32_t takenAgain = fill();
@@ -373,21 +345,21 @@ private slots:
         // Only what the device's buffer held arrives: the write under way and
         // the queue behind it were dropped with the device.
         const size_t expected = taken + 1 + takenAgain - HID_WRITE_QUEUE_LENGTH - 1;
-        QVERIFY(waitUntil([&] { return receivedCount() >= expected; }, 5000));
+        QVERIFY(waitUntil([&] { return ep->count() >= expected; }, 5000));
         QTest::qWait(100);
-        std::lock_guard<std::mutex> guard(got->mutex);
-        QCOMPARE(got->sequences.size(), expected);
+        const std::vector<Report> got = ep->received();
+        QCOMPARE(got.size(), expected);
         for (size_t i = 0; i < expected; ++i)
-            QCOMPARE(got->sequences[i], uint32_t(i));
+            QCOMPARE(sequenceOf(&got[i][8]), uint32_t(i));
     }
 
     void stopDropsQueuedReports()
     {
-        VhidEndpoint* ep = plug("wheel");
+        FakeDevice* ep = plug("wheel");
         QVERIFY(ep && startAndWaitFor(1));
-        const QString path = ep->sockPath().c_str();
+        const QString path = ep->path();
         for (uint32_t s = 1; s <= 100; ++s)
-            send(ep, numbered(s));
+            ep->send(numbered(s));
         // Let the reader queue reports without the main thread handling them.
         QTest::qSleep(200);
         manager->stop();
@@ -398,13 +370,11 @@ private slots:
     }
 
 private:
-    VhidEndpoint* plug(const std::string& stem, uint16_t productId = 0xA355,
-                       const std::string& product = "ORV Wheel Base",
-                       VhidEndpoint::Receiver receiver = nullptr)
+    FakeDevice* plug(const std::string& stem, uint16_t productId = 0xA355,
+                     const std::string& product = "ORV Wheel Base")
     {
-        endpoints.push_back(std::make_unique<VhidEndpoint>(bus.stdPath(), stem,
-                                                           testDeviceInfo(productId, product)));
-        endpoints.back()->setReceiver(std::move(receiver));
+        endpoints.push_back(
+            std::make_unique<FakeDevice>(bus.stdPath(), stem, testDeviceInfo(productId, product)));
         return endpoints.back()->plug() ? endpoints.back().get() : nullptr;
     }
     // Scans at once rather than a second after start, then reads.
@@ -417,7 +387,7 @@ private:
     bool connections(int n)
     {
         for (auto& ep : endpoints)
-            if (ep->isPlugged() && ep->connectionCount() != n)
+            if (ep->endpoint.isPlugged() && ep->endpoint.connectionCount() != n)
                 return false;
         return true;
     }
@@ -434,13 +404,9 @@ private:
                     order << path;
                 });
     }
-    static bool send(VhidEndpoint* ep, const Report& r)
-    {
-        return ep->send(r.data(), r.size()) == 1;
-    }
 
     TestBus bus;
-    std::vector<std::unique_ptr<VhidEndpoint>> endpoints;
+    std::vector<std::unique_ptr<FakeDevice>> endpoints;
     std::unique_ptr<UsbManager> manager;
     std::unique_ptr<QSignalSpy> connected;
     std::unique_ptr<QSignalSpy> disconnected;
