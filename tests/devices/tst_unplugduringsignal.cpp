@@ -4,6 +4,7 @@
 // does after the signal must not touch the deleted object (an error under
 // ASan).
 
+#include "devices/ProfileDevice.h"
 #include "devices/UsbDeviceOrvBootloader.h"
 #include "devices/UsbDeviceOrvPedals.h"
 #include "devices/UsbDeviceOrvWheelBase.h"
@@ -13,15 +14,6 @@
 
 #include <QEventLoop>
 #include <QTest>
-
-namespace {
-
-template <typename Device> void editList(Device* device, bool add)
-{
-    add ? device->addProfile() : device->removeCurrentProfile();
-}
-
-} // namespace
 
 class TestUnplugDuringSignal : public QObject
 {
@@ -43,17 +35,17 @@ class TestUnplugDuringSignal : public QObject
             const QStringList n = step.mid(step.startsWith("fw") ? 2 : 1).split(':');
             FakeDevice::Report r =
                 FakeDevice::response(uint8_t(n[0].toInt()), version, n.value(1, "-1").toInt());
-            auto* wheel = qobject_cast<UsbDeviceOrvWheelBase*>(device);
             if (!device) {
                 return;
             } else if (step == "!") {
                 QVERIFY(connect(device, signal, this, SLOT(showDialog())));
             } else if (step[0] == 'v') {
                 r = FakeDevice::response(3, uint8_t(n[0].toInt()));
-                r[wheel ? 42 : 10] = uint8_t(n[1].toInt());
-            } else if (step == "+" || step == "-") {
-                wheel ? editList(wheel, step == "+")
-                      : editList(qobject_cast<UsbDeviceOrvPedals*>(device), step == "+");
+                r[qobject_cast<UsbDeviceOrvWheelBase*>(device) ? 42 : 10] = uint8_t(n[1].toInt());
+            } else if (step == "+") {
+                ProfileDevice::of(device)->addProfile();
+            } else if (step == "-") {
+                ProfileDevice::of(device)->removeCurrentProfile();
             } else if (step.startsWith("fw")) {
                 qobject_cast<UsbDeviceOrvBootloader*>(device)->updateFirmware(
                     QByteArray(n[0].toInt(), 0));
