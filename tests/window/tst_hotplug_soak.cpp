@@ -86,10 +86,7 @@ class TestHotplugSoak : public QObject
             QVERIFY(leaves());
             QVERIFY(arrives());
             auto* boot = qobject_cast<UsbDeviceOrvBootloader*>(
-                devices()
-                    ->itemData(devices()->currentIndex(), Qt::UserRole + 1)
-                    .value<QPointer<UsbDevice>>()
-                    .data());
+                devices()->currentData(Qt::UserRole + 1).value<QPointer<UsbDevice>>().data());
             QVERIFY(boot);
             boot->updateFirmware(QByteArray(8192, '\x5a'));
             const uint64_t chunks = uint64_t(upTo(200));
