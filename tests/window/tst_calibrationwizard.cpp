@@ -29,6 +29,7 @@ class TestCalibrationWizard : public QObject
     QPointer<UsbDeviceOrvPedals> pedals;
     SimPedals* sim = nullptr;
     uint32_t lastRaw[3] = {};
+    uint32_t pressed[3] = {}; // the last pressed reading of each channel
 
     PedalsCalibrationState& state() const { return pedals->calibrationState; }
 
@@ -73,17 +74,22 @@ class TestCalibrationWizard : public QObject
         return waitUntil([&] { return state().active == 1; }, TimeoutMs) && settle();
     }
     // On to the next step, pressing or releasing the channel of the pedal
-    // the step asks for (throttle, brake, clutch in channels' order).
+    // the step asks for (throttle, brake, clutch in channels' order). The
+    // middle bar shows the pedal pressed.
     void advance(const QList<int>& channels = {1, 2, 0})
     {
         const int step = state().step;
         if (step >= 1 && step <= 6) {
             const int channel = channels[(step - 1) / 2];
-            if (step % 2 == 1)
+            if (step % 2 == 1) {
                 sim->pressChannel(channel, 1.0);
-            else
+                pressed[channel] = sim->raw(channel);
+            } else {
                 sim->releaseChannel(channel);
+            }
             QVERIFY(settle());
+            if (step % 2 == 1)
+                QVERIFY(waitUntil([&] { return f->ui.pedalBrake->value() == 65535; }, TimeoutMs));
         }
         next();
     }
@@ -142,20 +148,8 @@ private slots:
         // In calibration mode the pedals rest unless driven: only the pedal
         // pressed moves.
         const uint32_t rest[3] = {sim->raw(0), sim->raw(1), sim->raw(2)};
-        next();
-
-        uint32_t pressed[3] = {};
-        for (int channel : {SimPedals::Y, SimPedals::Z, SimPedals::X}) {
-            sim->pressChannel(channel, 1.0);
-            pressed[channel] = sim->raw(channel);
-            QVERIFY(settle());
-            // The middle bar shows the pedal being calibrated.
-            QVERIFY(waitUntil([&] { return f->ui.pedalBrake->value() == 65535; }, TimeoutMs));
-            next();
-            sim->releaseChannel(channel);
-            QVERIFY(settle());
-            next();
-        }
+        for (int step = 0; step < 7; ++step)
+            advance();
         QCOMPARE(f->ui.pedalsCalibrationNextStepButton->text(), QString("Save calibration"));
 
         sim->clearReceived();
