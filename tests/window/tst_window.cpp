@@ -61,17 +61,15 @@ class TestWindow : public QObject
             codes << (r.size() > 1 ? r[1] : -1);
         return codes;
     }
-    // Whether the record in the device's current slot holds every value, by
-    // offset, of the given byte widths.
-    static bool holds(const orvsim::SimFirmwareDevice* sim, int slot,
-                      const std::map<size_t, std::pair<size_t, int>>& values)
+    // By offset, the last control of a field wins.
+    using Values = std::map<size_t, std::pair<FieldBinding, int>>;
+    // Whether the record in the device's current slot holds every value.
+    static bool holds(const orvsim::SimFirmwareDevice* sim, int slot, const Values& values)
     {
         const auto list = sim->profiles();
-        const auto& record = list.records[size_t(slot)];
         for (const auto& [offset, field] : values)
-            for (size_t i = 0; i < field.first; ++i)
-                if (record[offset + i] != uint8_t(uint32_t(field.second) >> (8 * i)))
-                    return false;
+            if (readField(list.records[size_t(slot)].data(), field.first) != field.second)
+                return false;
         return true;
     }
 
@@ -153,7 +151,7 @@ private slots:
     void wheelBaseSlotsReachTheirFields()
     {
         const int slot = widget<QComboBox>("comboBox_ProfileName")->currentIndex();
-        std::map<size_t, std::pair<size_t, int>> expected; // offset -> width, value
+        Values expected;
         for (const FieldBinding& row : WheelBasePage::Bindings) {
             QWidget* w = widget(row.control);
             QVERIFY2(w, row.control);
@@ -169,7 +167,7 @@ private slots:
                 value = w->property("minimum").toInt() + 1;
                 w->setProperty("value", value);
             }
-            expected[row.offset] = {row.width, value};
+            expected[row.offset] = {row, value};
         }
         QVERIFY(waitUntil([&] { return holds(wheel, slot, expected); }, 2000));
     }
@@ -180,20 +178,20 @@ private slots:
     {
         QVERIFY(choose("ORV Torvane Pedals", 2));
         const int slot = widget<QComboBox>("comboBox_ProfileName")->currentIndex();
-        std::map<size_t, std::pair<size_t, int>> expected;
+        Values expected;
         for (const FieldBinding& row : PedalsPage::Bindings) {
             if (auto* box = widget<QDoubleSpinBox>(row.control)) {
                 const bool isMax = QByteArray(row.control).contains("Max");
                 box->setValue(isMax ? 90.0 : 5.0);
                 QVERIFY(QMetaObject::invokeMethod(box, "editingFinished"));
-                expected[row.offset] = {2, isMax ? 58981 : 3276};
+                expected[row.offset] = {row, isMax ? 58981 : 3276};
             } else {
                 // Strictly rising stored curves: one step in stays between
                 // the neighbours.
                 auto* slider = widget<QSlider>(row.control);
                 const bool first = QByteArray(row.control).endsWith("_0");
                 slider->setValue(slider->value() + (first ? 1 : -1));
-                expected[row.offset] = {1, slider->value()};
+                expected[row.offset] = {row, slider->value()};
             }
         }
         QVERIFY(waitUntil([&] { return holds(pedals, slot, expected); }, 2000));
