@@ -7,9 +7,7 @@
 #include "PageFixture.h"
 #include "ScriptedDialogs.h"
 #include "support/FileSizeLimit.h"
-#include "window/pages/CalibrationWizard.h"
 #include "window/pages/PedalsPage.h"
-#include "window/pages/RimView.h"
 #include "window/pages/TelemetryPanel.h"
 
 #include <QTemporaryDir>
@@ -25,9 +23,6 @@ class TestTelemetryPanel : public QObject
 
     TestBus bus;
     std::unique_ptr<PageFixture> f;
-    std::unique_ptr<RimView> rim;
-    std::unique_ptr<CalibrationWizard> wizard;
-    std::unique_ptr<PedalsPage> pedalsPage;
     std::unique_ptr<TelemetryPanel> panel;
     ScriptedDialogs dialogs;
     QTemporaryDir workDir;
@@ -49,10 +44,7 @@ private slots:
     void init()
     {
         f = std::make_unique<PageFixture>(bus);
-        rim = std::make_unique<RimView>(f->ui);
-        wizard = std::make_unique<CalibrationWizard>(f->ui, &f->host);
-        pedalsPage = std::make_unique<PedalsPage>(f->ui, *wizard);
-        panel = std::make_unique<TelemetryPanel>(f->ui, *rim, *pedalsPage, &f->host);
+        panel = std::make_unique<TelemetryPanel>(f->ui, *f->rim, *f->pedalsPage, &f->host);
         dialogs.shown.clear();
         for (const QString& log : QDir(workDir.path()).entryList({"*.csv"}))
             QFile::remove(workDir.filePath(log));
