@@ -3,6 +3,10 @@
 #include "devices/UsbDeviceOrvPedals.h"
 #include "devices/UsbDeviceOrvWheelBase.h"
 #include "window/Resources.h"
+#include "window/pages/CalibrationWizard.h"
+#include "window/pages/PedalsPage.h"
+#include "window/pages/RimView.h"
+#include "window/pages/WheelBasePage.h"
 
 #include <QSignalSpy>
 
@@ -10,6 +14,10 @@ PageFixture::PageFixture(const TestBus& bus) : simulator(bus.stdPath())
 {
     initWindowResources();
     ui.setupUi(&host);
+    rim = std::make_unique<RimView>(ui);
+    wheelBasePage = std::make_unique<WheelBasePage>(ui, *rim);
+    wizard = std::make_unique<CalibrationWizard>(ui, &host);
+    pedalsPage = std::make_unique<PedalsPage>(ui, *wizard);
 }
 
 PageFixture::~PageFixture()
@@ -17,29 +25,34 @@ PageFixture::~PageFixture()
     manager.reset(); // devices go before the simulated ones leave
 }
 
-void PageFixture::bindEdits(const FieldBinding* rows, size_t count,
-                            const std::function<void(size_t, int)>& edit)
+void PageFixture::bindEdits()
 {
-    for (size_t row = 0; row < count; ++row) {
-        QWidget* w = ui.centralWidget->findChild<QWidget*>(rows[row].control);
-        auto pass = [edit, row](int value) { edit(row, value); };
-        if (auto* box = qobject_cast<QDoubleSpinBox*>(w))
-            QObject::connect(box, &QDoubleSpinBox::editingFinished,
-                             [pass, box] { pass(qRound(box->value() * 10)); });
-        else if (auto* check = qobject_cast<QCheckBox*>(w))
-            QObject::connect(check, &QCheckBox::toggled, pass);
-        else if (auto* combo = qobject_cast<QComboBox*>(w))
-            QObject::connect(combo,
-                             rows[row].signal == EditSignal::Activated
-                                 ? qOverload<int>(&QComboBox::activated)
-                                 : qOverload<int>(&QComboBox::currentIndexChanged),
-                             pass);
-        else if (auto* slider = qobject_cast<QSlider*>(w))
-            QObject::connect(slider, &QSlider::valueChanged, pass);
-        else
-            QObject::connect(qobject_cast<QSpinBox*>(w), qOverload<int>(&QSpinBox::valueChanged),
-                             pass);
-    }
+    const auto bind = [this](const auto& rows, const auto& edit) {
+        for (size_t row = 0; row < rows.size(); ++row) {
+            QWidget* w = ui.centralWidget->findChild<QWidget*>(rows[row].control);
+            auto pass = [edit, row](int value) { edit(row, value); };
+            if (auto* box = qobject_cast<QDoubleSpinBox*>(w))
+                QObject::connect(box, &QDoubleSpinBox::editingFinished,
+                                 [pass, box] { pass(qRound(box->value() * 10)); });
+            else if (auto* check = qobject_cast<QCheckBox*>(w))
+                QObject::connect(check, &QCheckBox::toggled, pass);
+            else if (auto* combo = qobject_cast<QComboBox*>(w))
+                QObject::connect(combo,
+                                 rows[row].signal == EditSignal::Activated
+                                     ? qOverload<int>(&QComboBox::activated)
+                                     : qOverload<int>(&QComboBox::currentIndexChanged),
+                                 pass);
+            else if (auto* slider = qobject_cast<QSlider*>(w))
+                QObject::connect(slider, &QSlider::valueChanged, pass);
+            else
+                QObject::connect(qobject_cast<QSpinBox*>(w),
+                                 qOverload<int>(&QSpinBox::valueChanged), pass);
+        }
+    };
+    bind(WheelBasePage::Bindings,
+         [this](size_t row, int value) { wheelBasePage->edit(WheelBaseField(row), value); });
+    bind(PedalsPage::Bindings,
+         [this](size_t row, int value) { pedalsPage->edit(PedalsField(row), value); });
 }
 
 template <class Device> Device* PageFixture::loaded()

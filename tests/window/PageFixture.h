@@ -1,22 +1,25 @@
 #pragma once
 
-// Pages under test without the window: the form on a bare main window, and
-// simulated devices found and read by the test's own manager at once rather
-// than at the window's first rescan, a second after start.
+// Pages under test without the window: the form and its pages on a bare
+// main window, and simulated devices found and read by the test's own
+// manager at once rather than at the window's first rescan, a second after
+// start.
 
 #include "sim/Simulator.h"
 #include "support/TestBus.h"
 #include "ui_ORV_wheel_tool.h"
 #include "usb/UsbManager.h"
-#include "window/pages/FieldBinding.h"
 
 #include <QMainWindow>
 
-#include <functional>
 #include <memory>
 
+class CalibrationWizard;
+class PedalsPage;
+class RimView;
 class UsbDeviceOrvPedals;
 class UsbDeviceOrvWheelBase;
+class WheelBasePage;
 
 class PageFixture
 {
@@ -25,10 +28,9 @@ public:
     explicit PageFixture(const TestBus& bus);
     ~PageFixture();
 
-    // Every control of a binding table passes its new value to edit(row,
-    // value), as the window's named slots do.
-    void bindEdits(const FieldBinding* rows, size_t count,
-                   const std::function<void(size_t, int)>& edit);
+    // Every control of both pages passes its new value to its page's edit,
+    // as the window's named slots do.
+    void bindEdits();
 
     // Plugs the simulated device in (three profiles) and loads it.
     UsbDeviceOrvWheelBase* wheelBase();
@@ -39,6 +41,11 @@ public:
 
     QMainWindow host;
     Ui::ORV_wheel_tool ui;
+    // The pages on the form, built as the window builds them.
+    std::unique_ptr<RimView> rim;
+    std::unique_ptr<WheelBasePage> wheelBasePage;
+    std::unique_ptr<CalibrationWizard> wizard;
+    std::unique_ptr<PedalsPage> pedalsPage;
     orvsim::Simulator simulator;
     std::unique_ptr<UsbManager> manager;
 };

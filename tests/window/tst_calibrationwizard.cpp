@@ -24,11 +24,10 @@ class TestCalibrationWizard : public QObject
     TestBus bus;
     std::unique_ptr<ScriptedDialogs> dialogs;
     std::unique_ptr<PageFixture> f;
-    std::unique_ptr<CalibrationWizard> wizard;
-    std::unique_ptr<PedalsPage> page;
     QPointer<UsbDeviceOrvPedals> pedals;
     SimPedals* sim = nullptr;
     uint32_t lastRaw[3] = {};
+    uint32_t pressed[3] = {}; // the last pressed reading of each channel
 
     PedalsCalibrationState& state() const { return pedals->calibrationState; }
 
@@ -36,20 +35,20 @@ class TestCalibrationWizard : public QObject
     void use(UsbDeviceOrvPedals* device)
     {
         pedals = device;
-        page->setDevice(device);
-        wizard->setDevice(device);
+        f->pedalsPage->setDevice(device);
+        f->wizard->setDevice(device);
         connect(device, &UsbDeviceOrvPedals::onJoystickUpdate, this,
                 [this](UsbDevice*, OrvUsbPedalsJoystickUpdate* update, uint64_t) {
-                    page->joystickUpdate(*update);
+                    f->pedalsPage->joystickUpdate(*update);
                     const OrvUsbPedalsDebugOutput& d = update->debugOutput;
                     lastRaw[0] = d.xRaw;
                     lastRaw[1] = d.yRaw;
                     lastRaw[2] = d.zRaw;
                 });
         connect(device, &UsbDeviceOrvPedals::onCalibrationStarted, this,
-                [this] { wizard->calibrationStarted(); });
+                [this] { f->wizard->calibrationStarted(); });
         connect(device, &UsbDeviceOrvPedals::onCalibrationSave, this,
-                [this] { wizard->calibrationSaved(); });
+                [this] { f->wizard->calibrationSaved(); });
     }
     // Until the page has taken a new record with the readings the pedals
     // give now (in calibration mode they change only when driven).
@@ -73,17 +72,22 @@ class TestCalibrationWizard : public QObject
         return waitUntil([&] { return state().active == 1; }, TimeoutMs) && settle();
     }
     // On to the next step, pressing or releasing the channel of the pedal
-    // the step asks for (throttle, brake, clutch in channels' order).
+    // the step asks for (throttle, brake, clutch in channels' order). The
+    // middle bar shows the pedal pressed.
     void advance(const QList<int>& channels = {1, 2, 0})
     {
         const int step = state().step;
         if (step >= 1 && step <= 6) {
             const int channel = channels[(step - 1) / 2];
-            if (step % 2 == 1)
+            if (step % 2 == 1) {
                 sim->pressChannel(channel, 1.0);
-            else
+                pressed[channel] = sim->raw(channel);
+            } else {
                 sim->releaseChannel(channel);
+            }
             QVERIFY(settle());
+            if (step % 2 == 1)
+                QVERIFY(waitUntil([&] { return f->ui.pedalBrake->value() == 65535; }, TimeoutMs));
         }
         next();
     }
@@ -112,15 +116,13 @@ private slots:
     {
         dialogs = std::make_unique<ScriptedDialogs>();
         f = std::make_unique<PageFixture>(bus);
-        wizard = std::make_unique<CalibrationWizard>(f->ui, &f->host);
-        page = std::make_unique<PedalsPage>(f->ui, *wizard);
         // The buttons as the window's named slots bind them.
         connect(f->ui.pedalsCalibrationButton, &QPushButton::clicked, this,
-                [this] { wizard->startOrCancel(); });
+                [this] { f->wizard->startOrCancel(); });
         connect(f->ui.pedalsCalibrationNextStepButton, &QPushButton::clicked, this,
-                [this] { wizard->nextStep(); });
+                [this] { f->wizard->nextStep(); });
         connect(f->ui.pedalsCalibrationPrevStepButton, &QPushButton::clicked, this,
-                [this] { wizard->previousStep(); });
+                [this] { f->wizard->previousStep(); });
         UsbDeviceOrvPedals* device = f->pedals();
         QVERIFY(device);
         sim = static_cast<SimPedals*>(f->simulator.devices()[0]);
@@ -128,8 +130,6 @@ private slots:
     }
     void cleanup()
     {
-        page.reset();
-        wizard.reset();
         f.reset();
         dialogs.reset();
     }
@@ -142,20 +142,8 @@ private slots:
         // In calibration mode the pedals rest unless driven: only the pedal
         // pressed moves.
         const uint32_t rest[3] = {sim->raw(0), sim->raw(1), sim->raw(2)};
-        next();
-
-        uint32_t pressed[3] = {};
-        for (int channel : {SimPedals::Y, SimPedals::Z, SimPedals::X}) {
-            sim->pressChannel(channel, 1.0);
-            pressed[channel] = sim->raw(channel);
-            QVERIFY(settle());
-            // The middle bar shows the pedal being calibrated.
-            QVERIFY(waitUntil([&] { return f->ui.pedalBrake->value() == 65535; }, TimeoutMs));
-            next();
-            sim->releaseChannel(channel);
-            QVERIFY(settle());
-            next();
-        }
+        for (int step = 0; step < 7; ++step)
+            advance();
         QCOMPARE(f->ui.pedalsCalibrationNextStepButton->text(), QString("Save calibration"));
 
         sim->clearReceived();
@@ -260,11 +248,11 @@ private slots:
         QVERIFY(start());
         advance();
         advance();
-        wizard->calibrationStarted();
+        f->wizard->calibrationStarted();
         QCOMPARE(state().step, 2);
         sim->clearReceived();
         startOrCancel();
-        wizard->calibrationSaved();
+        f->wizard->calibrationSaved();
         QVERIFY(waitUntil([&] { return !sim->isCalibrating(); }, TimeoutMs));
         QTest::qWait(100);
         QCOMPARE(sent(14), 0);
@@ -276,7 +264,7 @@ private slots:
         OrvUsbPedalsJoystickUpdate record{};
         record.debugOutput.xConnected = 1;
         record.debugOutput.zConnected = 2;
-        page->joystickUpdate(record);
+        f->pedalsPage->joystickUpdate(record);
         QCOMPARE(state().pedalCount, 2u);
     }
 
@@ -293,7 +281,7 @@ private slots:
              {f->ui.pedalsCalibrationNextStepButton, f->ui.pedalsCalibrationPrevStepButton,
               f->ui.pedalsCalibrationButton})
             b->click();
-        wizard->calibrationSaved();
+        f->wizard->calibrationSaved();
 
         QVERIFY(sim->plug());
         UsbDeviceOrvPedals* again = f->loaded<UsbDeviceOrvPedals>();

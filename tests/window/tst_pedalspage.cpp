@@ -5,7 +5,6 @@
 
 #include "PageFixture.h"
 #include "devices/UsbDeviceOrvPedals.h"
-#include "window/pages/CalibrationWizard.h"
 #include "window/pages/PedalsPage.h"
 
 #include <QTest>
@@ -19,8 +18,6 @@ class TestPedalsPage : public QObject
     const Curve linear{0, 20, 40, 60, 80, 100};
     TestBus bus;
     std::unique_ptr<PageFixture> f;
-    std::unique_ptr<CalibrationWizard> wizard;
-    std::unique_ptr<PedalsPage> page;
     UsbDeviceOrvPedals* pedals = nullptr;
 
     template <class T = QWidget> T* widget(const QString& name) const
@@ -46,7 +43,7 @@ class TestPedalsPage : public QObject
     void showCurve(const QString& pedal, const Curve& curve)
     {
         std::copy(curve.begin(), curve.end(), curveOf(pedal));
-        page->showProfile(pedals->currentProfileIndex);
+        f->pedalsPage->showProfile(pedals->currentProfileIndex);
     }
 
 public:
@@ -56,23 +53,15 @@ private slots:
     void init()
     {
         f = std::make_unique<PageFixture>(bus);
-        wizard = std::make_unique<CalibrationWizard>(f->ui, &f->host);
-        page = std::make_unique<PedalsPage>(f->ui, *wizard);
-        f->bindEdits(PedalsPage::Bindings.data(), PedalsPage::Bindings.size(),
-                     [this](size_t row, int value) { page->edit(PedalsField(row), value); });
+        f->bindEdits();
         pedals = f->pedals();
         QVERIFY(pedals);
-        page->setDevice(pedals);
+        f->pedalsPage->setDevice(pedals);
         for (const char* pedal : {"clutch", "brake", "throttle"})
             showCurve(pedal, linear);
         pedals->updateTimer.stop();
     }
-    void cleanup()
-    {
-        page.reset();
-        wizard.reset();
-        f.reset();
-    }
+    void cleanup() { f.reset(); }
 
     // Shown as loaded, each point under the rule: nothing loops on
     // neighbours stored out of order, and a point the page writes sits
@@ -106,7 +95,7 @@ private slots:
                 QVERIFY((i == 0 || after[i - 1] <= after[i]) &&
                         (i == 5 || after[i] <= after[i + 1]));
         }
-        page->resetCurve(Pedal(pedal));
+        f->pedalsPage->resetCurve(Pedal(pedal));
         QCOMPARE(stored(name), linear);
         for (int i = 0; i < 6; ++i)
             QCOMPARE(slider(name, i)->value(), linear[i]);
@@ -164,7 +153,7 @@ private slots:
         p.throttleMinForce = 65535;
         pedals->settingsLoaded = false;
 
-        page->showProfile(1);
+        f->pedalsPage->showProfile(1);
         QCOMPARE(int(pedals->currentProfileIndex), 1);
         QCOMPARE(f->ui.spinBox_clutchMaxForceAdjustment->value(), 1.0);
         QCOMPARE(f->ui.spinBox_throttleMinForceAdjustment->value(), 100.0);

@@ -7,9 +7,7 @@
 #include "PageFixture.h"
 #include "ScriptedDialogs.h"
 #include "support/FileSizeLimit.h"
-#include "window/pages/CalibrationWizard.h"
 #include "window/pages/PedalsPage.h"
-#include "window/pages/RimView.h"
 #include "window/pages/TelemetryPanel.h"
 
 #include <QTemporaryDir>
@@ -17,6 +15,7 @@
 
 using Labels = QMap<QString, QString>; // label name -> text
 using Current = TelemetryPanel::Current;
+Q_DECLARE_METATYPE(OrvUsbWheelBaseDebugOutput)
 
 class TestTelemetryPanel : public QObject
 {
@@ -24,9 +23,6 @@ class TestTelemetryPanel : public QObject
 
     TestBus bus;
     std::unique_ptr<PageFixture> f;
-    std::unique_ptr<RimView> rim;
-    std::unique_ptr<CalibrationWizard> wizard;
-    std::unique_ptr<PedalsPage> pedalsPage;
     std::unique_ptr<TelemetryPanel> panel;
     ScriptedDialogs dialogs;
     QTemporaryDir workDir;
@@ -48,10 +44,7 @@ private slots:
     void init()
     {
         f = std::make_unique<PageFixture>(bus);
-        rim = std::make_unique<RimView>(f->ui);
-        wizard = std::make_unique<CalibrationWizard>(f->ui, &f->host);
-        pedalsPage = std::make_unique<PedalsPage>(f->ui, *wizard);
-        panel = std::make_unique<TelemetryPanel>(f->ui, *rim, *pedalsPage, &f->host);
+        panel = std::make_unique<TelemetryPanel>(f->ui, *f->rim, *f->pedalsPage, &f->host);
         dialogs.shown.clear();
         for (const QString& log : QDir(workDir.path()).entryList({"*.csv"}))
             QFile::remove(workDir.filePath(log));
@@ -64,21 +57,18 @@ private slots:
         f.reset();
     }
 
-    // Wheel base status records and pedals joystick records.
+    // Wheel base status records (the pedals' are the latest record's below).
     void labels_data()
     {
-        QTest::addColumn<QByteArray>("record");
+        QTest::addColumn<OrvUsbWheelBaseDebugOutput>("record");
         QTest::addColumn<Labels>("expected");
-        auto bytes = [](const auto& r) {
-            return QByteArray(reinterpret_cast<const char*>(&r), sizeof r);
-        };
         OrvUsbWheelBaseDebugOutput d{};
         d.currentFaults = d.clearedFaults = 33;
         d.motorState = 7;
         d.ticks = 4294967295u;
         d.bisscRaw = ~0ull;
         QTest::newRow("faults 33, motor state 7")
-            << bytes(d)
+            << d
             << Labels{{"label_debugCurrentFaults", "33 (Encoder error, Overcurrent)"},
                       {"label_debugTicks", "4294967295"},
                       {"label_debugBisscRaw", "1777777777777777777777"}};
@@ -90,33 +80,18 @@ private slots:
         d.psuCurrent = -12;
         d.motorCurrent = -3;
         QTest::newRow("no faults, negative values")
-            << bytes(d)
+            << d
             << Labels{{"label_debugCurrentFaults", "0"},      {"label_debugMotorState", "-1"},
                       {"label_debugEncoderRaw", "-100000"},   {"label_debugMotorAngle", "-12.35"},
                       {"label_debugMaxMotorCurrent", "25.5"}, {"label_debugPsuCurrent", "-1.2"},
                       {"label_debugMotorCurrent", "-0.6"}};
-        OrvUsbPedalsJoystickUpdate p{};
-        p.xAxis = 32767;
-        p.debugOutput = {0, 8388608u, 0, 8388608u, 1, 0, 2};
-        QTest::newRow("pedals") << bytes(p)
-                                << Labels{{"labelClutchDebug", "Clutch: 32767 (50.0%)"},
-                                          {"labelYRawDebug", "Y raw: -8388608 (-390.6%)"},
-                                          {"labelYConnected", "Y connected: False"},
-                                          {"labelZConnected", "Z connected: True"}};
     }
     void labels()
     {
-        QFETCH(QByteArray, record);
+        QFETCH(OrvUsbWheelBaseDebugOutput, record);
         QFETCH(Labels, expected);
-        if (record.size() == sizeof(OrvUsbWheelBaseDebugOutput)) {
-            panel->setCurrent(Current::WheelBase);
-            panel->showWheelBaseDebug(
-                *reinterpret_cast<const OrvUsbWheelBaseDebugOutput*>(record.constData()));
-        } else {
-            panel->setCurrent(Current::Pedals);
-            panel->pedalsJoystickUpdate(
-                *reinterpret_cast<const OrvUsbPedalsJoystickUpdate*>(record.constData()), 0);
-        }
+        panel->setCurrent(Current::WheelBase);
+        panel->showWheelBaseDebug(record);
         for (auto it = expected.begin(); it != expected.end(); ++it)
             QCOMPARE(text(it.key()), it.value());
     }
@@ -131,6 +106,7 @@ private slots:
         OrvUsbPedalsJoystickUpdate r{};
         r.xAxis = 65535;
         r.zAxis = 32767;
+        r.debugOutput = {0, 8388608u, 0, 8388608u, 1, 0, 2};
         for (uint32_t ticks : {1, 2, 3}) {
             r.debugOutput.ticks = ticks;
             r.yAxis = uint16_t(100 * ticks);
@@ -141,6 +117,10 @@ private slots:
         QVERIFY(waitUntil([&] { return text("labelBrakeValue") == "0.5%"; }, 1000));
         QCOMPARE(f->ui.pedalClutch->value(), 65535);
         QCOMPARE(text("labelThrottleValue"), QString("50.0%"));
+        QCOMPARE(text("labelThrottleDebug"), QString("Throttle: 32767 (50.0%)"));
+        QCOMPARE(text("labelYRawDebug"), QString("Y raw: -8388608 (-390.6%)"));
+        QCOMPARE(text("labelYConnected"), QString("Y connected: False"));
+        QCOMPARE(text("labelZConnected"), QString("Z connected: True"));
         panel->pedalsJoystickUpdate(r, 0);
         panel->pedalsJoystickUpdate(r, 0);
         panel->pedalsPageShown();

@@ -21,8 +21,6 @@ class TestWheelBasePage : public QObject
     TestBus bus;
     std::unique_ptr<ScriptedDialogs> dialogs;
     std::unique_ptr<PageFixture> f;
-    std::unique_ptr<RimView> rim;
-    std::unique_ptr<WheelBasePage> page;
     std::unique_ptr<ProfileDevice> device;
     std::unique_ptr<ProfileRow> row;
     UsbDeviceOrvWheelBase* wheel = nullptr;
@@ -41,30 +39,25 @@ private slots:
     {
         dialogs = std::make_unique<ScriptedDialogs>();
         f = std::make_unique<PageFixture>(bus);
-        rim = std::make_unique<RimView>(f->ui);
-        page = std::make_unique<WheelBasePage>(f->ui, *rim);
         row = std::make_unique<ProfileRow>(f->ui, &f->host);
-        f->bindEdits(WheelBasePage::Bindings.data(), WheelBasePage::Bindings.size(),
-                     [this](size_t r, int value) { page->edit(WheelBaseField(r), value); });
+        f->bindEdits();
         connect(f->ui.comboBox_ProfileName, &QComboBox::currentTextChanged, this,
                 [this](const QString& text) { row->rename(text); });
         wheel = f->wheelBase();
         QVERIFY(wheel);
-        rim->setDevice(wheel);
-        page->setDevice(wheel);
+        f->rim->setDevice(wheel);
+        f->wheelBasePage->setDevice(wheel);
         device = ProfileDevice::of(wheel);
-        row->setDevice(device.get(), page.get());
+        row->setDevice(device.get(), f->wheelBasePage.get());
         row->fill();
         f->ui.comboBox_ProfileName->setCurrentIndex(wheel->currentProfileIndex);
-        page->showProfile(wheel->currentProfileIndex);
+        f->wheelBasePage->showProfile(wheel->currentProfileIndex);
         wheel->updateTimer.stop();
     }
     void cleanup()
     {
         row.reset();
         device.reset();
-        page.reset();
-        rim.reset();
         f.reset();
         dialogs.reset();
     }
@@ -86,17 +79,6 @@ private slots:
         QCOMPARE(f->ui.label_EndStopMaxForce->text(), QString("90%"));
     }
 
-    void softEndStopSwitchesTheAngle()
-    {
-        const int degrees = f->ui.spinBox_SoftEndStop->value();
-        f->ui.checkBox_SoftEndStop->setChecked(false);
-        QVERIFY(!f->ui.spinBox_SoftEndStop->isEnabled());
-        f->ui.checkBox_SoftEndStop->setChecked(true);
-        QVERIFY(f->ui.spinBox_SoftEndStop->isEnabled());
-        QCOMPARE(current().softEndStopEnabled, uint8_t(1));
-        QCOMPARE(f->ui.spinBox_SoftEndStop->value(), degrees);
-    }
-
     void showProfileFillsThePage()
     {
         OrvUsbWheelBaseProfileV5& p = wheel->profiles[1];
@@ -112,10 +94,10 @@ private slots:
         f->ui.horizontalSlider_EndStopMaxForce->setValue(100);
         wheel->settingsLoaded = false;
         wheel->updateTimer.stop();
-        const quint64 redraws = rim->redraws();
-        rim->drawWheel(500);
+        const quint64 redraws = f->rim->redraws();
+        f->rim->drawWheel(500);
 
-        page->showProfile(1);
+        f->wheelBasePage->showProfile(1);
         QCOMPARE(int(wheel->currentProfileIndex), 1);
         QCOMPARE(f->ui.label_CenterOffsetDeg->text(), QString("-45.00 deg"));
         QCOMPARE(f->ui.label_Force->text(), QString("60%"));
@@ -131,43 +113,50 @@ private slots:
         // Nothing goes to the device while its settings are being shown.
         QVERIFY(!wheel->updateTimer.isActive());
         // The same wheel position is drawn again, with the new range.
-        rim->drawWheel(500);
-        QCOMPARE(rim->redraws(), redraws + 2);
+        f->rim->drawWheel(500);
+        QCOMPARE(f->rim->redraws(), redraws + 2);
 
         wheel->settingsLoaded = true;
-        page->showProfile(0);
+        f->wheelBasePage->showProfile(0);
         QVERIFY(wheel->updateTimer.isActive());
-        page->showProfile(wheel->profileCount); // outside the list: ignored
+        f->wheelBasePage->showProfile(wheel->profileCount); // outside the list: ignored
         QCOMPARE(int(wheel->currentProfileIndex), 0);
+
+        // Switched by hand, the angle follows the box.
+        f->ui.checkBox_SoftEndStop->setChecked(false);
+        QVERIFY(!f->ui.spinBox_SoftEndStop->isEnabled());
+        f->ui.checkBox_SoftEndStop->setChecked(true);
+        QVERIFY(f->ui.spinBox_SoftEndStop->isEnabled());
+        QCOMPARE(current().softEndStopEnabled, uint8_t(1));
     }
 
     void rimRedrawsOnlyWhenTheAngleChanges()
     {
         current().rotationDegrees = 900;
-        rim->drawWheel(1000);
-        const quint64 rebuilds = rim->rebuilds();
+        f->rim->drawWheel(1000);
+        const quint64 rebuilds = f->rim->rebuilds();
         // 900 degrees: 1000 and 1010 are both 13 degrees.
-        rim->drawWheel(1010);
+        f->rim->drawWheel(1010);
         QCOMPARE(f->ui.label_JoystickValue->text(), QString("1010"));
-        QCOMPARE(rim->rebuilds(), rebuilds);
-        rim->drawWheel(-3000);
-        QCOMPARE(rim->rebuilds(), rebuilds + 1);
-        const quint64 redraws = rim->redraws();
-        rim->drawWheel(-3000);
-        QCOMPARE(rim->redraws(), redraws);
+        QCOMPARE(f->rim->rebuilds(), rebuilds);
+        f->rim->drawWheel(-3000);
+        QCOMPARE(f->rim->rebuilds(), rebuilds + 1);
+        const quint64 redraws = f->rim->redraws();
+        f->rim->drawWheel(-3000);
+        QCOMPARE(f->rim->redraws(), redraws);
 
         // Records closer than 16 ms apart: only the first is drawn.
         OrvUsbWheelBaseJoystickUpdate record{};
         QTest::qWait(20);
         record.steeringAxis = 100;
-        QVERIFY(rim->joystickUpdate(record));
+        QVERIFY(f->rim->joystickUpdate(record));
         record.steeringAxis = 200;
-        QVERIFY(!rim->joystickUpdate(record));
+        QVERIFY(!f->rim->joystickUpdate(record));
         QCOMPARE(f->ui.label_JoystickValue->text(), QString("100"));
 
         // No wheel base, nothing drawn.
-        rim->setDevice(nullptr);
-        rim->drawWheel(7);
+        f->rim->setDevice(nullptr);
+        f->rim->drawWheel(7);
         QCOMPARE(f->ui.label_JoystickValue->text(), QString("100"));
     }
 

@@ -24,9 +24,6 @@
 #include <QTest>
 
 #include <map>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 Q_DECLARE_METATYPE(QPointer<UsbDevice>)
 
@@ -64,17 +61,15 @@ class TestWindow : public QObject
             codes << (r.size() > 1 ? r[1] : -1);
         return codes;
     }
-    // Whether the record in the device's current slot holds every value, by
-    // offset, of the given byte widths.
-    static bool holds(const orvsim::SimFirmwareDevice* sim, int slot,
-                      const std::map<size_t, std::pair<size_t, int>>& values)
+    // By offset, the last control of a field wins.
+    using Values = std::map<size_t, std::pair<FieldBinding, int>>;
+    // Whether the record in the device's current slot holds every value.
+    static bool holds(const orvsim::SimFirmwareDevice* sim, int slot, const Values& values)
     {
         const auto list = sim->profiles();
-        const auto& record = list.records[size_t(slot)];
         for (const auto& [offset, field] : values)
-            for (size_t i = 0; i < field.first; ++i)
-                if (record[offset + i] != uint8_t(uint32_t(field.second) >> (8 * i)))
-                    return false;
+            if (readField(list.records[size_t(slot)].data(), field.first) != field.second)
+                return false;
         return true;
     }
 
@@ -85,7 +80,7 @@ class TestWindow : public QObject
     orvsim::SimWheelBase* wheel = nullptr;
     orvsim::SimPedals* pedals = nullptr;
     std::unique_ptr<ORV_wheel_tool> window;
-    std::string staleSock;
+    QString staleSock;
     std::string staleInfo;
 
 public:
@@ -102,14 +97,9 @@ private slots:
         wheel->setDefaultProfileCount(3);
         wheel->setHardwareVersion(2, 1);
         wheel->setFirmwareVersion(3, 4);
-        // A supported device whose socket nobody listens on.
-        staleSock = vhid::sockPath(bus.stdPath(), "stale");
-        sockaddr_un addr{};
-        addr.sun_family = AF_UNIX;
-        std::strncpy(addr.sun_path, staleSock.c_str(), sizeof addr.sun_path - 1);
-        const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
-        QVERIFY(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0);
-        ::close(fd);
+        // A supported device whose socket refuses: a plain file in its place.
+        staleSock = QString::fromStdString(vhid::sockPath(bus.stdPath(), "stale"));
+        QVERIFY(QFile(staleSock).open(QIODevice::WriteOnly));
         staleInfo = vhid::infoPath(bus.stdPath(), "stale");
         QVERIFY(
             vhid::writeFileAtomically(staleInfo, testDeviceInfo(0xA355, "Wheel Base").format()));
@@ -128,7 +118,7 @@ private slots:
 
     // Listed with its versions, loaded without sending anything but the
     // reads; a reload adds no second version, and one that fails shows the
-    // device's message and no page.
+    // device's message (its text is tst_wheelbaseandpedals') and no page.
     void deviceLoadsReloadsAndFails()
     {
         const QString entry = "ORV Torvane Pro Wheel Base (SW version: 3.4, HW version: 2.1)";
@@ -144,8 +134,6 @@ private slots:
         click("pushButton_LoadConfig");
         QVERIFY(waitUntil([&] { return !dialogs.shown.isEmpty(); }, WaitMs));
         QCOMPARE(dialogs.shown[0].title, QString("ORV Torvane Pro Wheel Base"));
-        QCOMPARE(dialogs.shown[0].text,
-                 QString("Device has an older firmware. Please update the firmware."));
         QCOMPARE(page(), 0);
         QVERIFY(!widget("pushButton_LoadConfig")->isEnabled());
         QVERIFY(widget("pushButton_SetDefaultConfig")->isEnabled());
@@ -161,7 +149,7 @@ private slots:
     void wheelBaseSlotsReachTheirFields()
     {
         const int slot = widget<QComboBox>("comboBox_ProfileName")->currentIndex();
-        std::map<size_t, std::pair<size_t, int>> expected; // offset -> width, value
+        Values expected;
         for (const FieldBinding& row : WheelBasePage::Bindings) {
             QWidget* w = widget(row.control);
             QVERIFY2(w, row.control);
@@ -177,7 +165,7 @@ private slots:
                 value = w->property("minimum").toInt() + 1;
                 w->setProperty("value", value);
             }
-            expected[row.offset] = {row.width, value};
+            expected[row.offset] = {row, value};
         }
         QVERIFY(waitUntil([&] { return holds(wheel, slot, expected); }, 2000));
     }
@@ -188,20 +176,20 @@ private slots:
     {
         QVERIFY(choose("ORV Torvane Pedals", 2));
         const int slot = widget<QComboBox>("comboBox_ProfileName")->currentIndex();
-        std::map<size_t, std::pair<size_t, int>> expected;
+        Values expected;
         for (const FieldBinding& row : PedalsPage::Bindings) {
             if (auto* box = widget<QDoubleSpinBox>(row.control)) {
                 const bool isMax = QByteArray(row.control).contains("Max");
                 box->setValue(isMax ? 90.0 : 5.0);
                 QVERIFY(QMetaObject::invokeMethod(box, "editingFinished"));
-                expected[row.offset] = {2, isMax ? 58981 : 3276};
+                expected[row.offset] = {row, isMax ? 58981 : 3276};
             } else {
                 // Strictly rising stored curves: one step in stays between
                 // the neighbours.
                 auto* slider = widget<QSlider>(row.control);
                 const bool first = QByteArray(row.control).endsWith("_0");
                 slider->setValue(slider->value() + (first ? 1 : -1));
-                expected[row.offset] = {1, slider->value()};
+                expected[row.offset] = {row, slider->value()};
             }
         }
         QVERIFY(waitUntil([&] { return holds(pedals, slot, expected); }, 2000));
@@ -277,37 +265,32 @@ private slots:
         QVERIFY(dialogs.shown.isEmpty());
     }
 
-    // Read afresh each time the wheel base page comes up; its button is
-    // bound by name.
-    void gamesKeyRowFollowsTheRegistry()
+    // Read afresh each time the wheel base page comes up: the games key
+    // from the registry (its button bound by name), and the Encoder tab,
+    // which newer wheel bases configure themselves; once removed it does not
+    // come back for an older one.
+    void wheelBasePageComesUpAfresh()
     {
         QVERIFY(choose("ORV Torvane Pro Wheel Base", 1));
         auto* label = widget<QLabel>("labelGamesCompatibilityKey");
+        auto* tabs = widget<QTabWidget>("tabWidget");
         QVERIFY(label->isVisible());
         QCOMPARE(label->text(), QString("Games compatibility registry key NOT present"));
+        QVERIFY(tabs->indexOf(widget("tabWidgetPageEncoder")) == 3);
         platform.oemData[RegistryRoot::CurrentUser] = FakePlatform::expected();
         platform.oemData[RegistryRoot::LocalMachine] = FakePlatform::expected();
-        QVERIFY(reload(1));
-        QCOMPARE(label->text(), QString("Games compatibility registry key present"));
-
-        click("pushButtonGamesCompatibilityKey");
-        QCOMPARE(platform.commands.size(), size_t(1));
-        dialogs.shown.clear();
-    }
-
-    // Newer wheel bases configure their encoder themselves; once removed the
-    // tab does not come back for an older one.
-    void encoderTabGoesForNewerHardwareAndStaysGone()
-    {
-        auto* tabs = widget<QTabWidget>("tabWidget");
-        QVERIFY(tabs->indexOf(widget("tabWidgetPageEncoder")) == 3);
         for (int major : {4, 3}) {
             wheel->setHardwareVersion(uint8_t(major), 0);
             QVERIFY(reload(1));
+            QCOMPARE(label->text(), QString("Games compatibility registry key present"));
             QCOMPARE(tabs->count(), 4);
             QVERIFY(tabs->indexOf(widget("tabWidgetPageEncoder")) < 0);
         }
         wheel->setHardwareVersion(2, 1);
+
+        click("pushButtonGamesCompatibilityKey");
+        QCOMPARE(platform.commands.size(), size_t(1));
+        dialogs.shown.clear();
     }
 
     // Arriving, the bootloader is chosen and asks for an image; Update
@@ -317,7 +300,7 @@ private slots:
     void firmwareUpdate()
     {
         QTemporaryDir dir;
-        const QByteArray image = QByteArray("a 32-byte chunk of a test image.").repeated(3200);
+        const QByteArray image = QByteArray("a 32-byte chunk of a test image.").repeated(256);
         QFile file(dir.filePath("new.fw"));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(image) == image.size());
         file.close();
@@ -340,10 +323,7 @@ private slots:
         QVERIFY(choose("ORV Torvane Pro Wheel Base", 1));
         QCOMPARE(devices()->currentText(),
                  QString("ORV Torvane Pro Wheel Base (SW version: 3.5, HW version: 2.1)"));
-        QCOMPARE(wheel->installedImage(), std::vector<uint8_t>(image.begin(), image.end()));
 
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(image.left(8192)) == 8192);
-        file.close();
         wheel->setFrameTime(std::chrono::microseconds(500)); // an update long enough to watch
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!window->findChild<QProgressDialog*>());
@@ -369,7 +349,7 @@ private slots:
                  qPrintable(notice->text()));
         QVERIFY(!notice->isHidden());
         QVERIFY(QFile::remove(QString::fromStdString(staleInfo)));
-        QVERIFY(QFile::remove(QString::fromStdString(staleSock)));
+        QVERIFY(QFile::remove(staleSock));
         QVERIFY(waitUntil([&] { return notice->isHidden(); }, WaitMs));
     }
 
