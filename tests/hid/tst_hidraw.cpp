@@ -172,7 +172,6 @@ private slots:
         row("bluetooth: no interface", fakeUevent("0005:00000483:0000A355", "BT Wheel Base"),
             "ignored", "BT Wheel Base", -1);
         row("no uevent", QByteArray(), "x", "");
-        row("no HID_ID", "HID_NAME=x\nDRIVER=y\n", "x", "");
         row("vendor too wide", "HID_ID=0003:00010483:0000A355\n", "x", "");
         row("lines without =", "junk\n\n=\nHID_ID=0003:00000483:0000A355", "Wheel", "Wheel");
         row("dangling class entry", fakeUevent("0003:00000483:0000A355"), "x", "", 0, false);

@@ -111,10 +111,8 @@ private slots:
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<quint32>("crc");
         QTest::newRow("abcd") << QByteArray("abcd") << quint32(0xA62F1C36);
-        QTest::newRow("four zero bytes") << QByteArray(4, '\0') << quint32(0xC704DD7B);
         QTest::newRow("four words") << QByteArray("abcdefghijklmnop") << quint32(0x262FD554);
         QTest::newRow("empty") << QByteArray() << quint32(0xFFFFFFFF);
-        QTest::newRow("three bytes") << QByteArray("abc") << quint32(0xFFFFFFFF);
         QTest::newRow("trailing bytes ignored") << QByteArray("abcdefg") << quint32(0xA62F1C36);
     }
     void crc32Words()

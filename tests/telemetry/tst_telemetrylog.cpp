@@ -1,16 +1,14 @@
 // The CSV telemetry log: lines of each layout against hand-written ones (in a
 // comma-decimal locale, which must change nothing), output modulo, the
 // force-sample latch and cap, the motor trace's change detector, the pedals'
-// time reference, unique file names and a full disk (a log that cannot be
-// created is tested from the window's button).
+// time reference and unique file names (a log that cannot be created, and a
+// disk that fills up, are tested from the window's button).
 
 #include "devices/LittleEndian.h"
-#include "support/FileSizeLimit.h"
 #include "telemetry/TelemetryLog.h"
 
 #include <QBuffer>
 #include <QDateTime>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -185,26 +183,6 @@ private slots:
         QVERIFY(second.start(Source::Pedals, QDir(dir.path()), when, false).isEmpty());
         QCOMPARE(first.fileName(), dir.filePath("pedals-log-2026-12-07-09-05-03.csv"));
         QCOMPARE(second.fileName(), dir.filePath("pedals-log-2026-12-07-09-05-03-1.csv"));
-    }
-
-    // A disk that fills up takes part of a write and fails the rest: the log
-    // ends, says why once (not "Unknown error"), and keeps what it wrote.
-    void aFullDiskEndsTheLog()
-    {
-        QTemporaryDir dir;
-        TelemetryLog log(0);
-        QSignalSpy failed(&log, &TelemetryLog::failed);
-        {
-            FileSizeLimit limit(100);
-            QVERIFY(log.start(Source::Pedals, QDir(dir.path()), QDateTime::currentDateTime(), false)
-                        .isEmpty());
-            for (uint64_t t = 1; t <= 1000; ++t)
-                log.pedalsRecord(pedalsRecord(1, 1).data(), t);
-        }
-        QVERIFY(!log.isOpen());
-        QCOMPARE(failed.count(), 1);
-        QCOMPARE(failed[0][1].toString(), QString("File too large"));
-        QCOMPARE(QFileInfo(failed[0][0].toString()).size(), 100);
     }
 };
 

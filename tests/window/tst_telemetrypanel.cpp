@@ -197,6 +197,9 @@ private slots:
             for (int i = 0; i < 1000; ++i)
                 panel->logPedals(OrvUsbPedalsJoystickUpdate{}, uint64_t(i));
             QVERIFY(waitUntil([&] { return !dialogs.shown.isEmpty(); }, 3000));
+            for (int i = 0; i < 1000; ++i) // said once: the run has ended
+                panel->logPedals(OrvUsbPedalsJoystickUpdate{}, uint64_t(i));
+            QCOMPARE(dialogs.shown.size(), 1);
         }
         QCOMPARE(caption(), QString("Start Logging"));
         QVERIFY2(dialogs.shown[0].text.contains(workDir.path() + "/pedals-log-") &&
