@@ -132,14 +132,9 @@ private slots:
         QVERIFY(center.out.endsWith(" deg\n"));
         QCOMPARE(orvctl({"save", "--device", "pedals"}).code, 0);
         QCOMPARE(int(pedals->storedProfiles().currentIndex), 2);
-        const Run defaults = orvctl({"defaults", "--yes", "--device", "pedals"});
-        QCOMPARE(defaults.code, 0);
+        QCOMPARE(orvctl({"defaults", "--yes", "--device", "pedals"}).code, 0);
         QVERIFY(pedals->waitForIdentity(orvsim::SimFirmwareDevice::Identity::Application, 1000));
-        QString commands; // what the pedals took, should the reset not show
-        for (const auto& report : pedals->received())
-            commands += QString::number(report.size() > 1 ? report[1] : -1) + ' ';
-        QTRY_VERIFY2(pedals->storedProfiles().currentIndex == 0,
-                     qPrintable(defaults.err + "; commands: " + commands));
+        QTRY_COMPARE(int(pedals->storedProfiles().currentIndex), 0);
     }
 
     void backupAndRestoreRoundTrip()
