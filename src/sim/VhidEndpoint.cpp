@@ -146,7 +146,12 @@ void VhidEndpoint::serve()
         for (size_t i = 2; i < fds.size(); ++i) {
             if (!fds[i].revents)
                 continue;
-            const ssize_t r = ::recv(fds[i].fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
+            ssize_t r = ::recv(fds[i].fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
+            // A program that ended with reports unread resets the connection,
+            // said once ahead of the commands it wrote last, which are still
+            // there to read.
+            if (r < 0 && errno == ECONNRESET)
+                r = ::recv(fds[i].fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
             if (r > 0) {
                 if (receiver)
                     receiver(std::vector<uint8_t>(buffer.begin(), buffer.begin() + r));

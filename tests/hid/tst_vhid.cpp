@@ -230,8 +230,12 @@ private slots:
         QCOMPARE(hid_read_begin(dev.get()), h);
         QCOMPARE(hid_wait_any(&h, 1, 50), -1);
 
+        // A device that leaves with a command unread makes the next read fail
+        // once, ahead of what it sent before: that is not yet the end.
         const Report report(64, 0x5a);
         QCOMPARE(ep->send(report.data(), report.size()), 1);
+        ep->setReading(false);
+        QCOMPARE(hid_write(dev.get(), report.data(), report.size()), 64);
         ep->unplug();
         QVERIFY(!QFile::exists(bus.path() + "/wheel.info"));
         QCOMPARE(collect(dev.get(), buf, sizeof buf), 64);
@@ -241,6 +245,24 @@ private slots:
         QVERIFY(!Enumeration(hid_enumerate(0, 0)));
         QVERIFY(ep->plug()); // plugged again, it is a new device to open
         QVERIFY(Device(hid_open_path(ep->sockPath().c_str())));
+    }
+
+    // The same from the other side: a program that writes its last command
+    // and ends with a report unread must not lose that command.
+    void lastCommandOutlivesTheProgram()
+    {
+        FakeDevice device(bus.stdPath(), "dev", testDeviceInfo(0xA355, "Wheel Base"));
+        QVERIFY(device.plug());
+        Device dev(device.open());
+        QVERIFY(dev && waitUntil([&] { return device.endpoint.connectionCount() == 1; }, 2000));
+        const Report report(64, 0x01), command(64, 0x64);
+        device.endpoint.setReading(false);
+        QCOMPARE(device.endpoint.send(report.data(), report.size()), 1);
+        QCOMPARE(hid_write(dev.get(), command.data(), command.size()), 64);
+        dev.reset();
+        device.endpoint.setReading(true);
+        QVERIFY(device.waitFor(1));
+        QCOMPARE(device.at(0), command);
     }
 
     void reportSizes_data()
