@@ -1,5 +1,7 @@
 #include "hid_fd.h"
 
+#include "vhid/BusSocket.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -71,12 +73,7 @@ int FdHidDevice::receiveOnce()
 
     // MSG_TRUNC makes recv() report the real message size, so an oversized
     // report is recognised instead of silently delivered cut short.
-    ssize_t r = ::recv(fd, readBuf.data(), readBuf.size(), MSG_DONTWAIT | MSG_TRUNC);
-    // A device that left with our commands unread resets the connection, and
-    // the kernel says so once, ahead of the reports it sent before leaving:
-    // those are still there, and the end after them.
-    if (r < 0 && errno == ECONNRESET)
-        r = ::recv(fd, readBuf.data(), readBuf.size(), MSG_DONTWAIT | MSG_TRUNC);
+    const ssize_t r = vhid::receiveMessage(fd, readBuf.data(), readBuf.size(), MSG_TRUNC);
     if (r < 0)
         return (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) ? WouldBlock : -1;
     if (r == 0)

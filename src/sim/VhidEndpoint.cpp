@@ -2,6 +2,7 @@
 
 #include "vhid/BusFiles.h"
 #include "vhid/BusNames.h"
+#include "vhid/BusSocket.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -146,12 +147,7 @@ void VhidEndpoint::serve()
         for (size_t i = 2; i < fds.size(); ++i) {
             if (!fds[i].revents)
                 continue;
-            ssize_t r = ::recv(fds[i].fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
-            // A program that ended with reports unread resets the connection,
-            // said once ahead of the commands it wrote last, which are still
-            // there to read.
-            if (r < 0 && errno == ECONNRESET)
-                r = ::recv(fds[i].fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
+            const ssize_t r = vhid::receiveMessage(fds[i].fd, buffer.data(), buffer.size());
             if (r > 0) {
                 if (receiver)
                     receiver(std::vector<uint8_t>(buffer.begin(), buffer.begin() + r));
